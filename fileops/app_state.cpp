@@ -1,0 +1,5 @@
+#include "fileops/app_state.h"
+
+AppState app;
+
+const WCHAR PRODUCT_NAME[] = L"Vantle File Encryptor";

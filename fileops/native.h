@@ -1,0 +1,54 @@
+// Thin layer over the native interface: files, pages, threads, the process, and UTF-16 helpers.
+// Each call fills its native records itself and hands back a status (0 = success) or one value.
+#pragma once
+#include <windows.h>
+#include <winternl.h>
+
+#include <stdint.h>
+
+enum {
+    NATIVE_NAME_UNITS = 260,                 // "\??\" + path + terminator
+    NATIVE_PATH_MAX_UNITS = NATIVE_NAME_UNITS - 5,
+};
+
+// Open flags of the two ways files are opened.
+enum : ULONG {
+    SOURCE_ACCESS = 0x100081,                // SYNCHRONIZE | FILE_READ_ATTRIBUTES | FILE_READ_DATA
+    SOURCE_SHARE = FILE_SHARE_READ,
+    SOURCE_DISPOSITION = 1,                  // FILE_OPEN: must exist
+    OUTPUT_ACCESS = 0x100102,                // SYNCHRONIZE | FILE_WRITE_ATTRIBUTES | FILE_WRITE_DATA
+    OUTPUT_SHARE = 0,
+    OUTPUT_DISPOSITION = 2,                  // FILE_CREATE: fails if the name exists
+    OPEN_OPTIONS = 0x60,                     // FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE
+};
+
+// A path longer than NATIVE_PATH_MAX_UNITS is refused with this status, before anything is opened.
+#define STATUS_PATH_TOO_LONG ((NTSTATUS)0xC0000106L)   // STATUS_NAME_TOO_LONG
+
+NTSTATUS file_open(HANDLE *file, const WCHAR *path, ULONG access, ULONG share, ULONG disposition,
+                   ULONG options);
+uint64_t file_length(HANDLE file);           // the whole end-of-file position; 0 if the query fails
+NTSTATUS file_read(HANDLE file, void *buffer, ULONG count);          // at offset 0
+NTSTATUS file_write(HANDLE file, const void *buffer, ULONG count);   // at offset 0
+NTSTATUS file_set_length(HANDLE file, uint64_t length);
+NTSTATUS file_reserve(HANDLE file, uint64_t length);   // allocation size: room on the disk
+NTSTATUS file_flush(HANDLE file);
+NTSTATUS file_delete_on_close(HANDLE file);
+void file_close(HANDLE file);
+
+void *pages_allocate(SIZE_T size, ULONG protection);   // zero-filled; NULL on failure
+void pages_release(void *buffer);                       // the whole allocation
+
+typedef DWORD(WINAPI *ThreadEntry)(void *parameter);
+HANDLE thread_start(ThreadEntry entry, void *parameter);   // NULL on failure
+void thread_stop(HANDLE thread);                            // terminate from outside
+__declspec(noreturn) void thread_end(void);                 // threads end themselves this way
+NTSTATUS thread_wait(HANDLE thread, DWORD milliseconds);   // 0 once it has ended
+void thread_sleep(DWORD milliseconds);
+void handle_close(HANDLE handle);
+__declspec(noreturn) void process_end(void);                // exit status 0
+
+// Copies source with its terminator; false (destination cut and terminated) when it does not fit.
+bool wide_copy(WCHAR *destination, SIZE_T capacity_units, const WCHAR *source);
+SIZE_T wide_byte_length(const WCHAR *text);
+void wide_zero(void *buffer, SIZE_T bytes);

@@ -1,0 +1,113 @@
+#include "shot.h"
+
+#include <stdint.h>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+uint32_t crc32(const std::string &data)
+{
+    static uint32_t table[256];
+    if (!table[1])
+        for (uint32_t n = 0; n < 256; n++) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; k++)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+    uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char byte : data)
+        c = table[(c ^ byte) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void put_be32(std::string &out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += (char)(value >> shift);
+}
+
+void chunk(std::string &png, const char *type, const std::string &data)
+{
+    put_be32(png, (uint32_t)data.size());
+    std::string body = type + data;
+    png += body;
+    put_be32(png, crc32(body));
+}
+
+// zlib with stored blocks only: larger than it could be, but needs no compressor.
+std::string zlib_stored(const std::string &raw)
+{
+    std::string out = "\x78\x01";
+    uint32_t a = 1, b = 0;
+    for (unsigned char byte : raw)
+        a = (a + byte) % 65521, b = (b + a) % 65521;
+    size_t done = 0;
+    do {
+        size_t part = std::min<size_t>(raw.size() - done, 65535);
+        out += (char)(done + part == raw.size() ? 1 : 0);
+        out += (char)(part & 0xFF), out += (char)(part >> 8);
+        out += (char)(~part & 0xFF), out += (char)((~part >> 8) & 0xFF);
+        out.append(raw, done, part);
+        done += part;
+    } while (done < raw.size());
+    put_be32(out, (b << 16) | a);
+    return out;
+}
+
+std::string png_of(int width, int height, const std::vector<uint8_t> &bgr, size_t stride)
+{
+    std::string raw;
+    for (int y = 0; y < height; y++) {
+        raw += '\0';   // no filter
+        for (int x = 0; x < width; x++) {
+            const uint8_t *pixel = &bgr[y * stride + x * 3];
+            raw += (char)pixel[2], raw += (char)pixel[1], raw += (char)pixel[0];
+        }
+    }
+    std::string header;
+    put_be32(header, (uint32_t)width);
+    put_be32(header, (uint32_t)height);
+    header += std::string("\x08\x02\x00\x00\x00", 5);   // 8 bits, RGB
+    std::string png = "\x89PNG\r\n\x1a\n";
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", zlib_stored(raw));
+    chunk(png, "IEND", "");
+    return png;
+}
+
+}   // namespace
+
+bool save_window_png(HWND window, const std::wstring &path)
+{
+    RECT r;
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
+        return false;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
+    std::vector<uint8_t> bgr(stride * height);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;   // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    SelectObject(memory, old);   // a bitmap is read out only when no device context holds it
+    ok = ok && GetDIBits(memory, bitmap, 0, height, bgr.data(), &info, DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!ok)
+        return false;
+    std::ofstream file(path.c_str(), std::ios::binary);
+    file << png_of(width, height, bgr, stride);
+    return file.good();
+}

@@ -1,0 +1,94 @@
+// End-to-end figures of the real program, not a test: Encrypt of a large file into a new file and
+// Decrypt of that container, each timed from the button to the "操作完成" notice, with the
+// program's CPU time over the same span and its peak memory above its idle footprint.
+// Run through tools/bench-e2e, which makes the file and times cp beside it.
+#include <windows.h>
+#include <psapi.h>
+
+#include <stdio.h>
+
+#include "../blackbox/driver.h"
+#include "res/resource.h"
+
+namespace {
+
+double seconds_of(const FILETIME &t) { return (((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime) / 1e7; }
+
+double cpu_seconds(const App &app)
+{
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(app.process.hProcess, &created, &ended, &kernel, &user);
+    return seconds_of(kernel) + seconds_of(user);
+}
+
+PROCESS_MEMORY_COUNTERS memory(const App &app)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(app.process.hProcess, &counters, sizeof counters);
+    return counters;
+}
+
+double now_seconds()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return (double)count.QuadPart / frequency.QuadPart;
+}
+
+std::wstring env(const wchar_t *name)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    GetEnvironmentVariableW(name, buffer, MAX_PATH);
+    return buffer;
+}
+
+// Runs one command on `path` into a new file and prints its figures.
+void measure(const char *name, const App &app, const std::wstring &path, int command, double idle_mib)
+{
+    choose(AT, app, path, L"bench", L"bench", false);
+    double cpu_before = cpu_seconds(app);
+    double start = now_seconds();
+    click(AT, app, command);
+    // The status line tells where the time goes: reading, computing, writing.
+    HWND status = item(AT, app, IDC_STATUS);
+    std::wstring shown;
+    std::string phases;
+    HWND box = nullptr;
+    while (!(box = find_notice(app)) && now_seconds() - start < WAIT_BIG_MS * 3 / 1000.0) {
+        std::wstring now = text_of(AT, status);
+        if (now != shown) {
+            char stamp[32];
+            snprintf(stamp, sizeof stamp, " %.3f ", now_seconds() - start);
+            phases += stamp + utf8(now);
+            shown = now;
+        }
+        Sleep(1);
+    }
+    double wall = now_seconds() - start;
+    ASSERT_NE(box, nullptr) << "no notice";
+    printf("%-8s phases:%s\n", name, phases.c_str());
+    double cpu = cpu_seconds(app) - cpu_before;
+    double peak_mib = memory(app).PeakWorkingSetSize / 1048576.0;
+    check_and_answer(AT, app, box, TEXT_DONE);
+    printf("%-8s wall %.3f s   cpu %.3f s (%.2f of wall)   peak %.1f MiB = idle + %.1f MiB\n", name,
+           wall, cpu, cpu / wall, peak_mib, peak_mib - idle_mib);
+    fflush(stdout);
+}
+
+TEST(EndToEnd, EncryptThenDecryptIntoNewFiles)
+{
+    std::wstring source = env(L"QVX_BENCH_FILE");
+    ASSERT_FALSE(source.empty()) << "set QVX_BENCH_FILE to the Windows path of the file";
+    App app{};
+    app_start(AT, app);
+    Sleep(1000);   // let the start settle before the idle footprint is read
+    double idle_mib = memory(app).WorkingSetSize / 1048576.0;
+    printf("idle     %.1f MiB\n", idle_mib);
+    measure("encrypt", app, source, IDC_ENCRYPT, idle_mib);
+    measure("decrypt", app, source + L".QVX", IDC_DECRYPT, idle_mib);
+    app_end(app);
+}
+
+} // namespace

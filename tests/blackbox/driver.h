@@ -1,0 +1,114 @@
+// Drives the real QVX.exe from outside, only with window messages: texts set and read, clicks
+// posted, notice boxes found and answered. Every wait is bounded and a failure names the caller.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include <exception>
+#include <set>
+#include <string>
+
+// Where a helper was called from, so that its failure names the test's line.
+struct At {
+    const char *file;
+    int line;
+};
+#define AT At{__FILE__, __LINE__}
+
+// Thrown after a helper has recorded a failure the test cannot go on from.
+struct Stop : std::exception {
+    const char *what() const noexcept override { return "the test stopped at the failure above"; }
+};
+
+[[noreturn]] void stop_at(At at, const std::string &why);
+void fail_at(At at, const std::string &why);
+std::string utf8(const std::wstring &text);
+
+enum : DWORD {
+    WAIT_SHORT_MS = 1000,    // how long "nothing happens" is watched
+    WAIT_MS = 10000,
+    WAIT_START_MS = 30000,   // a start may set up Wine's services first
+    WAIT_BIG_MS = 90000,     // hundreds of MiB read, enciphered and written
+};
+
+extern const wchar_t MAIN_CAPTION[];
+extern const wchar_t NOTICE_CAPTION[];
+extern const wchar_t TEXT_READY[];
+extern const wchar_t TEXT_READING[];
+extern const wchar_t TEXT_COMPUTING[];
+extern const wchar_t TEXT_WRITING[];
+extern const wchar_t TEXT_DONE[];
+extern const wchar_t TEXT_CANNOT_OPEN[];
+extern const wchar_t TEXT_CONFIRM_DIFFERS[];
+extern const wchar_t TEXT_WRONG_PASSWORD[];
+extern const wchar_t TEXT_WRITE_ERROR[];
+extern const wchar_t TEXT_SHRED_FAILED[];
+extern const wchar_t TEXT_DAMAGED[];
+extern const wchar_t TEXT_TOO_LARGE[];
+extern const wchar_t TEXT_SHRED_QUESTION[];
+
+struct App {
+    PROCESS_INFORMATION process;
+    HWND main;
+};
+
+std::wstring qvx_path();
+// Starts the program with `arguments` after its quoted path, exactly as given, and waits for its
+// main window.
+void app_start(At at, App &app, const std::wstring &arguments = L"", const std::wstring &directory = L"");
+bool app_wait_exit(const App &app, DWORD ms, DWORD *exit_code);
+// Closes the main window; ends the process by its handle if it lingers. Safe on a stopped app.
+void app_end(App &app);
+
+HWND item(At at, const App &app, int id);
+LRESULT send(At at, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+std::wstring text_of(At at, HWND window);
+void set_text(At at, HWND window, const std::wstring &text);
+void set_overwrite(At at, const App &app, bool on);
+void click(At at, const App &app, int id);
+// Fills the path, both password boxes and the overwrite box.
+void choose(At at, const App &app, const std::wstring &path, const std::wstring &password,
+            const std::wstring &confirmation, bool overwrite);
+
+HWND find_notice(const App &app);
+HWND wait_notice(At at, const App &app, DWORD ms = WAIT_MS);
+// Checks the notice's text, that it is owned by the main window and has only OK (or Yes and No for
+// a question), then answers it and waits until it is gone.
+void check_and_answer(At at, const App &app, HWND box, const std::wstring &text, int button = IDOK);
+void expect_notice(At at, const App &app, const std::wstring &text, int button = IDOK, DWORD ms = WAIT_MS);
+void expect_no_notice(At at, const App &app, DWORD ms = WAIT_SHORT_MS);
+
+// Status "准备就绪…", command buttons enabled, bar at 0.
+void expect_idle(At at, const App &app);
+void wait_idle(At at, const App &app, DWORD ms = WAIT_MS);
+int commands_enabled(At at, const App &app);   // how many of the three
+int bar_position(At at, const App &app);
+int bar_high(At at, const App &app);
+int bar_low(At at, const App &app);
+
+std::set<DWORD> threads_of(DWORD process_id);
+// Waits until no thread that is not in `before` remains in the program.
+void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before, DWORD ms = WAIT_MS);
+
+// Presses a command button, expects `notice` (after a Yes to the Shred question), answers it, and
+// checks that the window is idle and no thread of the command remains.
+void run_command(At at, const App &app, int command, const std::wstring &notice);
+
+// Windows of the program other than its main window and notices (the open-file dialog).
+HWND find_other_dialog(const App &app);
+// Describes such a window with its texts (a crash report, say), for a failure message.
+std::string other_dialog_note(const App &app);
+
+// A fresh folder per test, removed with everything in it at the end; the program is ended first.
+class BlackBox : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::wstring path(const std::wstring &name) const { return folder + L"\\" + name; }
+
+    std::wstring folder;
+    App app{};
+};

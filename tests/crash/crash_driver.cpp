@@ -1,0 +1,334 @@
+#include "crash_driver.h"
+
+#include <psapi.h>
+#include <winternl.h>
+
+extern "C" NTSTATUS NTAPI RtlGetVersion(RTL_OSVERSIONINFOW *info);
+
+const wchar_t REPORT_CAPTION[] = L"异常崩溃报告";
+
+static const DWORD POLL_MS = 5;
+static const DWORD SEND_TIMEOUT_MS = 5000;
+static const int REST_LOOKS = 5;
+static const DWORD REST_LOOK_MS = 20;
+static const THREADINFOCLASS THREAD_START_ADDRESS = (THREADINFOCLASS)9;   // ThreadQuerySetWin32StartAddress
+
+template <class Done> static bool wait_for(DWORD ms, Done done)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(POLL_MS);
+    }
+}
+
+static std::string error_text(const char *what)
+{
+    return std::string(what) + ": error " + std::to_string(GetLastError());
+}
+
+static ULONG_PTR instruction_pointer(const CONTEXT &c)
+{
+#ifdef _WIN64
+    return c.Rip;
+#else
+    return c.Eip;
+#endif
+}
+
+static ULONG_PTR stack_pointer(const CONTEXT &c)
+{
+#ifdef _WIN64
+    return c.Rsp;
+#else
+    return c.Esp;
+#endif
+}
+
+static Fault fault_of(DWORD thread_id, const CONTEXT &c)
+{
+#ifdef _WIN64
+    return Fault{thread_id, stack_pointer(c), (uint32_t)c.Rbx, (uint32_t)c.Rsi, (uint32_t)c.Rdi, (uint32_t)c.Rbp};
+#else
+    return Fault{thread_id, stack_pointer(c), c.Ebx, c.Esi, c.Edi, c.Ebp};
+#endif
+}
+
+// Suspends the thread and reads its registers; false (and the thread running) when it cannot.
+static bool stop_thread(HANDLE thread, CONTEXT *context)
+{
+    if (SuspendThread(thread) == (DWORD)-1)
+        return false;
+    *context = CONTEXT{};
+    context->ContextFlags = CONTEXT_FULL;
+    if (GetThreadContext(thread, context))
+        return true;
+    ResumeThread(thread);
+    return false;
+}
+
+// Stops the thread once it has stayed at one place for REST_LOOKS looks in a row: parked in its
+// wait for messages rather than inside a message.
+static bool stop_parked(HANDLE thread, CONTEXT *context)
+{
+    ULONG_PTR place[2] = {0, 0};
+    int same = 0;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < WAIT_MS) {
+        if (!stop_thread(thread, context))
+            return false;
+        ULONG_PTR now[2] = {instruction_pointer(*context), stack_pointer(*context)};
+        same = now[0] == place[0] && now[1] == place[1] ? same + 1 : 0;
+        if (same == REST_LOOKS)
+            return true;
+        place[0] = now[0], place[1] = now[1];
+        ResumeThread(thread);
+        Sleep(REST_LOOK_MS);
+    }
+    return false;
+}
+
+Fault fault_thread(At at, DWORD thread_id, bool parked)
+{
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, thread_id);
+    if (!thread)
+        stop_at(at, error_text(("cannot open thread " + std::to_string(thread_id)).c_str()));
+    CONTEXT context;
+    if (!(parked ? stop_parked(thread, &context) : stop_thread(thread, &context))) {
+        CloseHandle(thread);
+        stop_at(at, parked ? "the thread does not come to rest" : error_text("cannot stop the thread"));
+    }
+    Fault fault = fault_of(thread_id, context);
+#ifdef _WIN64
+    context.Rip = UNMAPPED_ADDRESS;
+#else
+    context.Eip = UNMAPPED_ADDRESS;
+#endif
+    context.ContextFlags = CONTEXT_CONTROL;   // only the instruction pointer changes
+    bool set = SetThreadContext(thread, &context);
+    std::string failure = set ? "" : error_text("cannot set the thread's context");
+    if (ResumeThread(thread) == (DWORD)-1 && set)
+        failure = "cannot resume the thread";
+    CloseHandle(thread);
+    if (!failure.empty())
+        stop_at(at, failure);
+    return fault;
+}
+
+Fault fault_main_thread(At at, const App &app)
+{
+    DWORD thread_id = GetWindowThreadProcessId(app.main, nullptr);
+    if (thread_id != app.process.dwThreadId)
+        stop_at(at, "the main window does not run on the program's first thread");
+    // A fault inside a message that the system delivered through a callback is swallowed there (as
+    // on 64-bit Windows), and after its start the program handles such messages for a while.
+    Fault fault = fault_thread(at, thread_id, true);
+    // The fault comes when this message wakes the thread.
+    if (!PostMessageW(app.main, WM_NULL, 0, 0))
+        stop_at(at, error_text("cannot wake the main thread"));
+    return fault;
+}
+
+struct ReportSearch {
+    DWORD process_id;
+    HWND found;
+};
+
+static BOOL CALLBACK match_report(HWND window, LPARAM context)
+{
+    ReportSearch *search = (ReportSearch *)context;
+    DWORD owner_id = 0;
+    GetWindowThreadProcessId(window, &owner_id);
+    wchar_t name[64] = L"", caption[64] = L"";
+    if (owner_id != search->process_id || !GetClassNameW(window, name, 64) || wcscmp(name, L"#32770") != 0 ||
+        !IsWindowVisible(window))   // shown only once its message loop first waits
+        return TRUE;
+    GetWindowTextW(window, caption, 64);
+    if (wcscmp(caption, REPORT_CAPTION) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND find_report(DWORD process_id)
+{
+    ReportSearch search = {process_id, nullptr};
+    EnumWindows(match_report, (LPARAM)&search);
+    return search.found;
+}
+
+static HWND active_of(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndActive : nullptr;
+}
+
+HWND wait_report(At at, const App &app, DWORD ms)
+{
+    HWND report = nullptr;
+    DWORD exit_code = 0;
+    wait_for(ms, [&] {
+        return (report = find_report(app.process.dwProcessId)) != nullptr || app_wait_exit(app, 0, &exit_code);
+    });
+    if (!report)
+        stop_at(at, app_wait_exit(app, 0, &exit_code)
+                        ? "the program ended, status " + std::to_string(exit_code) + ", with no report"
+                        : "no report within " + std::to_string(ms) + " ms");
+    // Made active only after it is shown.
+    if (!wait_for(ms, [&] { return active_of(report) == report; }))
+        stop_at(at, "the report did not become the active window");
+    return report;
+}
+
+void expect_no_report(At at, DWORD process_id, HANDLE process, DWORD ms)
+{
+    HWND report = nullptr;
+    wait_for(ms, [&] {
+        return (report = find_report(process_id)) != nullptr || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    });
+    if (report)
+        stop_at(at, "a crash report appeared");
+}
+
+std::wstring whole_text(At at, HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &length))
+        stop_at(at, "the window does not tell its text length");
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR units = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG,
+                             SEND_TIMEOUT_MS, &units))
+        stop_at(at, "the window does not give its text");
+    text.resize(units);
+    return text;
+}
+
+std::vector<std::wstring> lines_of(const std::wstring &text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+Image image_of(At at, HANDLE process)
+{
+    HMODULE first = nullptr;
+    DWORD needed = 0;
+    MODULEINFO info = {};
+    // The first module of the list is the program's own image.
+    if (!EnumProcessModules(process, &first, sizeof first, &needed) || !needed ||
+        !GetModuleInformation(process, first, &info, sizeof info))
+        stop_at(at, error_text("cannot list the program's modules"));
+    return Image{(ULONG_PTR)info.lpBaseOfDll, info.SizeOfImage};
+}
+
+uint32_t remote_word(At at, HANDLE process, ULONG_PTR address)
+{
+    uint32_t word = 0;
+    SIZE_T done = 0;
+    if (!ReadProcessMemory(process, (const void *)address, &word, sizeof word, &done) || done != sizeof word)
+        stop_at(at, error_text(("cannot read the program's memory at " + std::to_string(address)).c_str()));
+    return word;
+}
+
+void system_version(At at, uint32_t *major, uint32_t *minor)
+{
+    RTL_OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (RtlGetVersion(&info) != 0)
+        stop_at(at, "the system does not tell its version");
+    *major = info.dwMajorVersion;
+    *minor = info.dwMinorVersion;
+}
+
+ULONG_PTR thread_start_address(DWORD thread_id)
+{
+    ULONG_PTR start = 0;
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
+    if (!thread)
+        return 0;
+    if (NtQueryInformationThread(thread, THREAD_START_ADDRESS, &start, sizeof start, nullptr) != 0)
+        start = 0;
+    CloseHandle(thread);
+    return start;
+}
+
+std::wstring windows_path(const char *build_path)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, build_path, -1, nullptr, 0);
+    std::wstring path(size - 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, build_path, -1, &path[0], size);
+    if (!path.empty() && path[0] == L'/') {   // Wine shows the Unix root as drive Z:
+        for (auto &unit : path)
+            unit = unit == L'/' ? L'\\' : unit;
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+void CrashTest::TearDown()
+{
+    HWND report = app.process.hProcess ? find_report(app.process.dwProcessId) : nullptr;
+    if (report) {
+        DWORD exit_code;
+        PostMessageW(report, WM_CLOSE, 0, 0);
+        app_wait_exit(app, WAIT_MS, &exit_code);
+    }
+    BlackBox::TearDown();
+}
+
+static const wchar_t AE_DEBUG_KEY[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+
+NoDebugger::NoDebugger()
+{
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AE_DEBUG_KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        key = nullptr;
+        ADD_FAILURE() << "cannot open HKLM\\" << utf8(AE_DEBUG_KEY);
+        return;
+    }
+    for (Value &value : saved)
+        save(value);
+    EXPECT_TRUE(set(L"Debugger", L"") && set(L"Auto", L"1")) << "cannot set the debugger";
+}
+
+NoDebugger::~NoDebugger()
+{
+    if (!key)
+        return;
+    for (Value &value : saved)
+        restore(value);
+    RegCloseKey(key);
+}
+
+void NoDebugger::save(Value &value)
+{
+    DWORD size = 0;
+    value.present = RegQueryValueExW(key, value.name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS;
+    value.data.resize(size);
+    if (value.present && size)
+        value.present =
+            RegQueryValueExW(key, value.name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+}
+
+void NoDebugger::restore(const Value &value)
+{
+    if (value.present)
+        RegSetValueExW(key, value.name, 0, value.type, value.data.data(), (DWORD)value.data.size());
+    else
+        RegDeleteValueW(key, value.name);
+}
+
+bool NoDebugger::set(const wchar_t *name, const wchar_t *text)
+{
+    return RegSetValueExW(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)(wcslen(text) + 1) * sizeof(wchar_t)) ==
+           ERROR_SUCCESS;
+}

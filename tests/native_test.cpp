@@ -1,0 +1,688 @@
+// The native layer against real files, pages and threads. Set-up and checks go through the usual
+// Win32 calls, so the layer is never checked only against itself.
+#include "fileops/native.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+typedef std::wstring Text;
+
+const NTSTATUS STATUS_SHARING_VIOLATION_CODE = (NTSTATUS)0xC0000043L;
+const NTSTATUS STATUS_NOT_FOUND_CODE = (NTSTATUS)0xC0000034L;     // object name not found
+const NTSTATUS STATUS_COLLISION_CODE = (NTSTATUS)0xC0000035L;     // object name collision
+const NTSTATUS STATUS_TIMEOUT_CODE = (NTSTATUS)0x00000102L;
+const DWORD BOUNDED_WAIT_MS = 20000;
+const HANDLE UNTOUCHED = (HANDLE)(ULONG_PTR)0x5A5A5A5A;
+
+// The opens a command makes: the source for reading, in place, for Shred, and the new output.
+const ULONG IN_PLACE_ACCESS = SOURCE_ACCESS | FILE_WRITE_DATA;
+const ULONG SHRED_ACCESS = SOURCE_ACCESS | DELETE | FILE_WRITE_DATA;
+
+NTSTATUS open_source(HANDLE *file, const Text &path, ULONG access = SOURCE_ACCESS)
+{
+    return file_open(file, path.c_str(), access, SOURCE_SHARE, SOURCE_DISPOSITION, OPEN_OPTIONS);
+}
+
+NTSTATUS create_output(HANDLE *file, const Text &path)
+{
+    return file_open(file, path.c_str(), OUTPUT_ACCESS, OUTPUT_SHARE, OUTPUT_DISPOSITION,
+                     OPEN_OPTIONS);
+}
+
+// Win32 calls take the long form so that deep test folders work beyond MAX_PATH.
+Text long_form(const Text &path) { return L"\\\\?\\" + path; }
+
+bool exists(const Text &path)
+{
+    return GetFileAttributesW(long_form(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool write_file(const Text &path, const Bytes &bytes)
+{
+    HANDLE h = CreateFileW(long_form(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &done, NULL);
+    CloseHandle(h);
+    return ok && done == bytes.size();
+}
+
+// The file's whole contents; "missing" when it cannot be opened, so a comparison then fails.
+Bytes read_file(const Text &path)
+{
+    HANDLE h = CreateFileW(long_form(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return Bytes{'m', 'i', 's', 's', 'i', 'n', 'g'};
+    Bytes bytes(1 << 16);
+    DWORD done = 0;
+    ReadFile(h, bytes.data(), (DWORD)bytes.size(), &done, NULL);
+    CloseHandle(h);
+    bytes.resize(done);
+    return bytes;
+}
+
+Bytes pattern(size_t count, uint8_t salt)
+{
+    Bytes bytes(count);
+    for (size_t i = 0; i < count; i++)
+        bytes[i] = (uint8_t)(i * 31 + salt);
+    return bytes;
+}
+
+void remove_tree(const Text &folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(long_form(folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            Text name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            Text path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(path);
+            else
+                DeleteFileW(long_form(path).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(long_form(folder).c_str());
+}
+
+Text system_temp_root()
+{
+    WCHAR temp[MAX_PATH];
+    DWORD units = GetTempPathW(MAX_PATH, temp);
+    Text root(temp, units);
+    if (!root.empty() && root.back() == L'\\')
+        root.pop_back();
+    return root;
+}
+
+// Each test gets a fresh folder of its own, under the system's temp folder or under the Unix /tmp.
+enum Root { SYSTEM_TEMP, UNIX_TMP };
+
+// Other Wine prefixes share /tmp and number their processes alike: a name is taken only when this
+// run made the folder itself, and a folder that exists already is never touched.
+Text fresh_folder(Root root)
+{
+    static unsigned serial = 0;
+    Text base = root == SYSTEM_TEMP ? system_temp_root() : Text(L"Z:\\tmp");
+    Text stem = base + L"\\qvx-native-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount()) + L"-";
+    for (int attempt = 0; attempt < 1000; attempt++) {
+        Text folder = stem + std::to_wstring(++serial);
+        if (CreateDirectoryW(long_form(folder).c_str(), NULL))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return Text();
+}
+
+class NativeFile : public ::testing::TestWithParam<Root> {
+protected:
+    void SetUp() override
+    {
+        folder = fresh_folder(GetParam());
+        ASSERT_FALSE(folder.empty()) << "cannot make the test folder";
+    }
+    void TearDown() override
+    {
+        for (HANDLE h : open_handles)
+            file_close(h);
+        if (folder.empty())
+            return;
+        remove_tree(folder);
+        EXPECT_FALSE(exists(folder)) << "a test left a file open";
+    }
+    Text path(const wchar_t *name) const { return folder + L"\\" + name; }
+    // Remembers an open handle so that a failing test still closes it.
+    HANDLE kept(HANDLE h)
+    {
+        open_handles.push_back(h);
+        return h;
+    }
+    void close(HANDLE h)
+    {
+        for (size_t i = 0; i < open_handles.size(); i++)
+            if (open_handles[i] == h)
+                open_handles.erase(open_handles.begin() + i);
+        file_close(h);
+    }
+
+    Text folder;
+    std::vector<HANDLE> open_handles;
+};
+
+TEST_P(NativeFile, SourceOpenReadsAnExistingFileWhole)
+{
+    Text name = path(L"source.bin");
+    Bytes contents = pattern(5000, 7);
+    ASSERT_TRUE(write_file(name, contents));
+
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name), 0);
+    kept(h);
+    ASSERT_EQ(file_length(h), contents.size());
+    Bytes buffer(contents.size());
+    ASSERT_EQ(file_read(h, buffer.data(), (ULONG)buffer.size()), 0);
+    EXPECT_EQ(buffer, contents);
+    // A second read starts at offset 0 again, not where the first one stopped.
+    Bytes again(contents.size());
+    ASSERT_EQ(file_read(h, again.data(), (ULONG)again.size()), 0);
+    EXPECT_EQ(again, contents);
+    // More than the file holds is no whole transfer.
+    Bytes longer(contents.size() + 1);
+    EXPECT_NE(file_read(h, longer.data(), (ULONG)longer.size()), 0);
+}
+
+TEST_P(NativeFile, EmptyFileHasLengthZeroAndReadsNothing)
+{
+    Text name = path(L"empty.bin");
+    ASSERT_TRUE(write_file(name, Bytes()));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name), 0);
+    kept(h);
+    EXPECT_EQ(file_length(h), 0u);
+    uint8_t byte = 0;
+    EXPECT_EQ(file_read(h, &byte, 0), 0);
+}
+
+// While a command holds its source with write access, others may read it but not write, rename or
+// delete it; our own second open is refused.
+TEST_P(NativeFile, HeldSourceLetsOthersReadOnly)
+{
+    Text name = path(L"held.bin");
+    Bytes contents = pattern(100, 3);
+    ASSERT_TRUE(write_file(name, contents));
+    HANDLE held = NULL;
+    ASSERT_EQ(open_source(&held, name, IN_PLACE_ACCESS), 0);
+    kept(held);
+
+    HANDLE second = UNTOUCHED;
+    EXPECT_EQ(open_source(&second, name, IN_PLACE_ACCESS), STATUS_SHARING_VIOLATION_CODE);
+    // A second source open shares reading only, which the holder's write access does not allow.
+    EXPECT_EQ(open_source(&second, name), STATUS_SHARING_VIOLATION_CODE);
+    EXPECT_EQ(open_source(&second, name, SHRED_ACCESS), STATUS_SHARING_VIOLATION_CODE);
+
+    HANDLE reader = CreateFileW(long_form(name).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "another program may read the held file";
+    if (reader != INVALID_HANDLE_VALUE)
+        CloseHandle(reader);
+    HANDLE writer = CreateFileW(long_form(name).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "another program must not write the held file";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileW(long_form(name).c_str()));
+    EXPECT_FALSE(MoveFileW(long_form(name).c_str(), long_form(path(L"moved.bin")).c_str()));
+
+    close(held);
+    EXPECT_EQ(read_file(name), contents);
+    ASSERT_EQ(open_source(&second, name, IN_PLACE_ACCESS), 0) << "free again once closed";
+    kept(second);
+}
+
+TEST_P(NativeFile, ReadOnlySourceStillKeepsWritersAndDeletersOut)
+{
+    Text name = path(L"read-held.bin");
+    ASSERT_TRUE(write_file(name, pattern(10, 1)));
+    HANDLE held = NULL;
+    ASSERT_EQ(open_source(&held, name), 0);
+    kept(held);
+
+    HANDLE second = NULL;
+    EXPECT_EQ(open_source(&second, name), 0) << "two readers that share reading";
+    kept(second);
+    HANDLE writer = UNTOUCHED;
+    EXPECT_EQ(open_source(&writer, name, IN_PLACE_ACCESS), STATUS_SHARING_VIOLATION_CODE);
+    EXPECT_FALSE(DeleteFileW(long_form(name).c_str()));
+    EXPECT_TRUE(exists(name));
+}
+
+TEST_P(NativeFile, OutputIsNotSharedAtAll)
+{
+    Text name = path(L"out.bin");
+    HANDLE out = NULL;
+    ASSERT_EQ(create_output(&out, name), 0);
+    kept(out);
+    HANDLE reader = UNTOUCHED;
+    EXPECT_EQ(open_source(&reader, name), STATUS_SHARING_VIOLATION_CODE);
+}
+
+TEST_P(NativeFile, SourceMustExist)
+{
+    Text name = path(L"missing.bin");
+    HANDLE h = UNTOUCHED;
+    EXPECT_EQ(open_source(&h, name), STATUS_NOT_FOUND_CODE);
+    EXPECT_EQ(open_source(&h, name, SHRED_ACCESS), STATUS_NOT_FOUND_CODE);
+    EXPECT_FALSE(exists(name));
+}
+
+TEST_P(NativeFile, SourceOfAFolderFails)
+{
+    HANDLE h = UNTOUCHED;
+    EXPECT_NE(open_source(&h, folder), 0);
+}
+
+TEST_P(NativeFile, OutputNeverReplacesAnExistingFile)
+{
+    Text name = path(L"exists.bin.QVX");
+    Bytes contents = pattern(300, 9);
+    ASSERT_TRUE(write_file(name, contents));
+    HANDLE h = UNTOUCHED;
+    EXPECT_EQ(create_output(&h, name), STATUS_COLLISION_CODE);
+    EXPECT_EQ(read_file(name), contents);
+}
+
+// Names match whatever their case, as users of Windows expect; also where the disk is case-sensitive.
+TEST_P(NativeFile, NamesMatchInAnyCase)
+{
+    Bytes contents = pattern(64, 4);
+    ASSERT_TRUE(write_file(path(L"Mixed.Bin"), contents));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, path(L"mIXED.bIN")), 0);
+    kept(h);
+    Bytes buffer(contents.size());
+    ASSERT_EQ(file_read(h, buffer.data(), (ULONG)buffer.size()), 0);
+    EXPECT_EQ(buffer, contents);
+    close(h);
+    HANDLE out = UNTOUCHED;
+    EXPECT_EQ(create_output(&out, path(L"MIXED.BIN")), STATUS_COLLISION_CODE);
+    EXPECT_EQ(read_file(path(L"Mixed.Bin")), contents);
+}
+
+TEST_P(NativeFile, OutputCreatesAFreshEmptyFile)
+{
+    Text name = path(L"fresh.bin.QVX");
+    HANDLE h = NULL;
+    ASSERT_EQ(create_output(&h, name), 0);
+    kept(h);
+    EXPECT_TRUE(exists(name));
+    EXPECT_EQ(file_length(h), 0u);
+    close(h);
+    EXPECT_TRUE(exists(name));
+    EXPECT_EQ(read_file(name), Bytes());
+}
+
+TEST_P(NativeFile, WritesGoToOffsetZeroEachTime)
+{
+    Text name = path(L"written.bin");
+    HANDLE h = NULL;
+    ASSERT_EQ(create_output(&h, name), 0);
+    kept(h);
+    Bytes first = pattern(4096 * 3 + 5, 1);
+    ASSERT_EQ(file_write(h, first.data(), (ULONG)first.size()), 0);
+    EXPECT_EQ(file_length(h), first.size());
+    Bytes second = pattern(100, 2);
+    ASSERT_EQ(file_write(h, second.data(), (ULONG)second.size()), 0);
+    ASSERT_EQ(file_flush(h), 0);
+    close(h);
+
+    Bytes expected = first;
+    std::copy(second.begin(), second.end(), expected.begin());
+    EXPECT_EQ(read_file(name), expected);
+}
+
+TEST_P(NativeFile, InPlaceWriteReplacesTheStartAndLengthIsCut)
+{
+    Text name = path(L"in-place.bin");
+    ASSERT_TRUE(write_file(name, pattern(1000, 4)));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
+    kept(h);
+    Bytes result = pattern(600, 5);
+    ASSERT_EQ(file_write(h, result.data(), (ULONG)result.size()), 0);
+    ASSERT_EQ(file_set_length(h, result.size()), 0);
+    EXPECT_EQ(file_length(h), result.size());
+    close(h);
+    EXPECT_EQ(read_file(name), result);
+}
+
+TEST_P(NativeFile, SetLengthShrinksAndGrowsWithZeros)
+{
+    Text name = path(L"length.bin");
+    Bytes contents = pattern(500, 6);
+    ASSERT_TRUE(write_file(name, contents));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
+    kept(h);
+
+    ASSERT_EQ(file_set_length(h, 123), 0);
+    EXPECT_EQ(file_length(h), 123u);
+    ASSERT_EQ(file_set_length(h, 9000), 0);
+    EXPECT_EQ(file_length(h), 9000u);
+    close(h);
+
+    Bytes expected(contents.begin(), contents.begin() + 123);
+    expected.resize(9000, 0);
+    EXPECT_EQ(read_file(name), expected);
+}
+
+TEST_P(NativeFile, SetLengthNeedsWriteAccess)
+{
+    Text name = path(L"read-only-handle.bin");
+    ASSERT_TRUE(write_file(name, pattern(50, 6)));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name), 0);
+    kept(h);
+    EXPECT_NE(file_set_length(h, 0), 0);
+    EXPECT_NE(file_write(h, "x", 1), 0);
+    close(h);
+    EXPECT_EQ(read_file(name), pattern(50, 6));
+}
+
+TEST_P(NativeFile, ReserveThenSetLength)
+{
+    Text name = path(L"reserved.bin");
+    Bytes contents = pattern(40, 8);
+    ASSERT_TRUE(write_file(name, contents));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
+    kept(h);
+
+    ASSERT_EQ(file_reserve(h, 1 << 20), 0);
+    EXPECT_EQ(file_length(h), contents.size()) << "reserving room leaves the length alone";
+    Bytes grown = pattern(52, 9);
+    ASSERT_EQ(file_write(h, grown.data(), (ULONG)grown.size()), 0);
+    ASSERT_EQ(file_set_length(h, grown.size()), 0);
+    ASSERT_EQ(file_flush(h), 0);
+    close(h);
+    EXPECT_EQ(read_file(name), grown);
+}
+
+// Callers refuse files beyond 32 bits, so the length must not be cut to its low word.
+TEST_P(NativeFile, LengthBeyondFourGibibytesIsWhole)
+{
+    Text name = path(L"huge.bin");
+    ASSERT_TRUE(write_file(name, Bytes()));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
+    kept(h);
+    const uint64_t huge = (5ull << 30) + 3;   // the low word alone would read as 1 GiB + 3
+    ASSERT_EQ(file_set_length(h, huge), 0);
+    EXPECT_EQ(file_length(h), huge);
+    ASSERT_EQ(file_set_length(h, 0), 0);
+}
+
+TEST_P(NativeFile, ShredSequenceRemovesTheFileOnClose)
+{
+    Text name = path(L"shred.bin");
+    ASSERT_TRUE(write_file(name, pattern(777, 2)));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, SHRED_ACCESS), 0);
+    kept(h);
+    Bytes fill(777, 'Q');
+    ASSERT_EQ(file_write(h, fill.data(), (ULONG)fill.size()), 0);
+    ASSERT_EQ(file_flush(h), 0);
+    ASSERT_EQ(file_set_length(h, 0), 0);
+    ASSERT_EQ(file_delete_on_close(h), 0);
+    close(h);
+    EXPECT_FALSE(exists(name));
+}
+
+TEST_P(NativeFile, DeleteOnCloseNeedsDeleteAccess)
+{
+    Text name = path(L"keep.bin");
+    ASSERT_TRUE(write_file(name, pattern(10, 2)));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
+    kept(h);
+    EXPECT_NE(file_delete_on_close(h), 0);
+    close(h);
+    EXPECT_TRUE(exists(name));
+}
+
+// Builds a folder chain under the test folder so that folder + "\" + file name is exactly units long.
+Text path_of_length(const Text &folder, size_t units)
+{
+    Text chain = folder;
+    while (units - chain.size() > 60) {
+        chain += L"\\" + Text(40, L'd');
+        CreateDirectoryW(long_form(chain).c_str(), NULL);
+    }
+    size_t name_units = units - chain.size() - 1;
+    return chain + L"\\" + Text(name_units, L'f');
+}
+
+TEST_P(NativeFile, PathOfTheLongestLengthOpens)
+{
+    Text longest = path_of_length(folder, NATIVE_PATH_MAX_UNITS);
+    ASSERT_EQ(longest.size(), 255u);
+    ASSERT_TRUE(write_file(longest, pattern(20, 1)));
+    HANDLE h = NULL;
+    ASSERT_EQ(open_source(&h, longest), 0);
+    kept(h);
+    EXPECT_EQ(file_length(h), 20u);
+
+    Text fresh = longest;
+    fresh.back() = L'g';
+    HANDLE out = NULL;
+    ASSERT_EQ(create_output(&out, fresh), 0);
+    kept(out);
+    EXPECT_TRUE(exists(fresh));
+}
+
+// Such a path is refused before anything is opened, created or written, although the file exists.
+TEST_P(NativeFile, PathOneUnitTooLongIsRefused)
+{
+    Text too_long = path_of_length(folder, NATIVE_PATH_MAX_UNITS + 1);
+    ASSERT_EQ(too_long.size(), 256u);
+    ASSERT_TRUE(write_file(too_long, pattern(20, 1)));
+    HANDLE h = UNTOUCHED;
+    EXPECT_EQ(open_source(&h, too_long), STATUS_PATH_TOO_LONG);
+    EXPECT_EQ(h, UNTOUCHED);
+
+    Text fresh = too_long;
+    fresh.back() = L'g';
+    EXPECT_EQ(create_output(&h, fresh), STATUS_PATH_TOO_LONG);
+    EXPECT_EQ(h, UNTOUCHED);
+    EXPECT_FALSE(exists(fresh));
+}
+
+TEST(NativePath, FarTooLongPathIsRefused)
+{
+    Text path = L"C:\\" + Text(40000, L'x');
+    HANDLE h = UNTOUCHED;
+    EXPECT_EQ(open_source(&h, path), STATUS_PATH_TOO_LONG);
+    EXPECT_EQ(create_output(&h, path), STATUS_PATH_TOO_LONG);
+    EXPECT_EQ(h, UNTOUCHED);
+}
+
+// "\??\" followed by a bare name names no device, even where the usual calls find the file.
+TEST_P(NativeFile, BareFileNameFails)
+{
+    ASSERT_TRUE(write_file(path(L"bare.bin"), pattern(5, 5)));
+    WCHAR previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    HANDLE usual = CreateFileW(L"bare.bin", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(usual, INVALID_HANDLE_VALUE) << "the name is right for the usual calls";
+    if (usual != INVALID_HANDLE_VALUE)
+        CloseHandle(usual);
+
+    HANDLE h = UNTOUCHED;
+    EXPECT_NE(open_source(&h, L"bare.bin"), 0);
+    EXPECT_NE(open_source(&h, L"."), 0);
+    HANDLE out = UNTOUCHED;
+    EXPECT_NE(create_output(&out, L"bare-new.bin"), 0);
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(exists(path(L"bare-new.bin")));
+}
+
+TEST_P(NativeFile, PathWithTwoLeadingBackslashesFails)
+{
+    Text name = path(L"net.bin");
+    ASSERT_TRUE(write_file(name, pattern(5, 5)));
+    HANDLE h = UNTOUCHED;
+    EXPECT_NE(open_source(&h, L"\\\\localhost\\share\\net.bin"), 0);
+    // The same file written with the drive's own name after the two backslashes.
+    EXPECT_NE(open_source(&h, L"\\\\" + name.substr(3)), 0);
+    EXPECT_NE(open_source(&h, L"\\\\?\\" + name), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, NativeFile, ::testing::Values(SYSTEM_TEMP, UNIX_TMP),
+                         [](const ::testing::TestParamInfo<Root> &info) {
+                             return std::string(info.param == SYSTEM_TEMP ? "SystemTemp" : "UnixTmp");
+                         });
+
+TEST(NativePages, ZeroFilledWritableAndReleasedWhole)
+{
+    const SIZE_T size = 4096 * 3 + 1;
+    uint8_t *pages = (uint8_t *)pages_allocate(size, PAGE_READWRITE);
+    ASSERT_NE(pages, nullptr);
+    EXPECT_EQ((ULONG_PTR)pages % 4096, 0u);
+    MEMORY_BASIC_INFORMATION info;
+    ASSERT_NE(VirtualQuery(pages, &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, (DWORD)MEM_COMMIT);
+    EXPECT_EQ(info.Protect, (DWORD)PAGE_READWRITE);
+    EXPECT_GE(info.RegionSize, 4096 * 4u);
+
+    size_t nonzero = 0;
+    for (SIZE_T i = 0; i < 4096 * 4; i++)
+        nonzero += pages[i] != 0;
+    EXPECT_EQ(nonzero, 0u);
+    for (SIZE_T i = 0; i < 4096 * 4; i++)
+        pages[i] = (uint8_t)(i * 7);
+    for (SIZE_T i = 0; i < 4096 * 4; i += 997)
+        ASSERT_EQ(pages[i], (uint8_t)(i * 7));
+
+    pages_release(pages);
+    ASSERT_NE(VirtualQuery(pages, &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, (DWORD)MEM_FREE) << "pages and address range both go back";
+}
+
+TEST(NativePages, ProtectionIsTheOneAskedFor)
+{
+    void *pages = pages_allocate(100, PAGE_READONLY);
+    ASSERT_NE(pages, nullptr);
+    MEMORY_BASIC_INFORMATION info;
+    ASSERT_NE(VirtualQuery(pages, &info, sizeof info), 0u);
+    EXPECT_EQ(info.Protect, (DWORD)PAGE_READONLY);
+    EXPECT_EQ(*(volatile uint8_t *)pages, 0);
+    pages_release(pages);
+}
+
+TEST(NativePages, ImpossibleSizeGivesNoBuffer)
+{
+    EXPECT_EQ(pages_allocate(0, PAGE_READWRITE), nullptr);
+    EXPECT_EQ(pages_allocate((SIZE_T)-4096, PAGE_READWRITE), nullptr);
+    pages_release(NULL);
+}
+
+struct Started {
+    volatile LONG ran;
+    void *parameter_seen;
+};
+
+DWORD WINAPI sets_flag_and_ends(void *parameter)
+{
+    Started *started = (Started *)parameter;
+    started->parameter_seen = parameter;
+    InterlockedExchange(&started->ran, 1);
+    thread_end();
+}
+
+TEST(NativeThreads, StartedThreadRunsItsEntryAndEnds)
+{
+    Started started = {0, NULL};
+    HANDLE thread = thread_start(sets_flag_and_ends, &started);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(thread_wait(thread, BOUNDED_WAIT_MS), 0) << "the thread did not end";
+    EXPECT_EQ(started.ran, 1);
+    EXPECT_EQ(started.parameter_seen, &started);
+    DWORD code = 1;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 0u);
+    handle_close(thread);
+}
+
+struct Spinner {
+    volatile LONG running;
+    volatile LONG rounds;
+};
+
+DWORD WINAPI spins(void *parameter)
+{
+    Spinner *spinner = (Spinner *)parameter;
+    InterlockedExchange(&spinner->running, 1);
+    for (;;)
+        InterlockedIncrement(&spinner->rounds);
+}
+
+TEST(NativeThreads, StopEndsASpinningThread)
+{
+    Spinner spinner = {0, 0};
+    HANDLE thread = thread_start(spins, &spinner);
+    ASSERT_NE(thread, nullptr);
+    for (int i = 0; i < 2000 && !spinner.running; i++)
+        thread_sleep(10);
+    ASSERT_EQ(spinner.running, 1) << "the thread never started";
+    EXPECT_EQ(thread_wait(thread, 0), STATUS_TIMEOUT_CODE) << "still spinning before the stop";
+
+    thread_stop(thread);
+    ASSERT_EQ(thread_wait(thread, BOUNDED_WAIT_MS), 0) << "the stop did not end the thread";
+    LONG after_stop = spinner.rounds;
+    thread_sleep(50);
+    EXPECT_EQ(spinner.rounds, after_stop) << "no more rounds once stopped";
+    DWORD code = 1;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 0u);
+    handle_close(thread);
+}
+
+TEST(NativeProcessDeathTest, EndsWithStatusZero)
+{
+    EXPECT_EXIT(process_end(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(NativeWide, CopyWithinCapacity)
+{
+    WCHAR buffer[8];
+    for (WCHAR &unit : buffer)
+        unit = L'#';
+    EXPECT_TRUE(wide_copy(buffer, 6, L"abcde"));
+    EXPECT_EQ(Text(buffer), L"abcde");
+    EXPECT_EQ(buffer[6], L'#');
+    EXPECT_TRUE(wide_copy(buffer, 8, L""));
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[1], L'b') << "nothing beyond the terminator is touched";
+}
+
+TEST(NativeWide, CopyCutsAndTerminatesWhenTooLong)
+{
+    WCHAR buffer[8];
+    for (WCHAR &unit : buffer)
+        unit = L'#';
+    EXPECT_FALSE(wide_copy(buffer, 5, L"abcde"));
+    EXPECT_EQ(Text(buffer), L"abcd");
+    EXPECT_EQ(buffer[5], L'#');
+    EXPECT_FALSE(wide_copy(buffer, 1, L"x"));
+    EXPECT_EQ(buffer[0], 0);
+    buffer[0] = L'#';
+    EXPECT_FALSE(wide_copy(buffer, 0, L"x"));
+    EXPECT_EQ(buffer[0], L'#');
+}
+
+TEST(NativeWide, ByteLengthAndZeroFill)
+{
+    EXPECT_EQ(wide_byte_length(L""), 0u);
+    EXPECT_EQ(wide_byte_length(L"\u52a0\u5bc6.txt"), 12u);
+    uint8_t bytes[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    wide_zero(bytes + 1, 7);
+    const uint8_t expected[9] = {1, 0, 0, 0, 0, 0, 0, 0, 9};
+    EXPECT_EQ(memcmp(bytes, expected, sizeof bytes), 0);
+}
+
+}   // namespace

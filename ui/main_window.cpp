@@ -1,0 +1,88 @@
+#include "ui/main_window.h"
+
+#include <shellapi.h>
+
+#include "about/about_box.h"
+#include "fileops/app_state.h"
+#include "fileops/pipeline.h"
+#include "fileops/process_block.h"
+#include "res/resource.h"
+#include "ui/cmdline.h"
+
+#ifndef _WIN64
+extern "C" UINT WINAPI DragQueryFileAorW(HDROP drop, UINT index, void *path, UINT capacity,
+                                         BOOL wide, BOOL shorten);
+#endif
+
+static void show_path(void) { SetDlgItemTextW(app.main_window, IDC_PATH, app.path); }
+
+// The About box is made from the module instance that came as this window's creation parameter;
+// a box that cannot be made leaves the About button without effect.
+static void on_init(HWND window, HINSTANCE instance)
+{
+    app.main_window = window;
+    create_about_box(instance, window);
+    app.progress_bar = GetDlgItem(window, IDC_PROGRESS);
+    const UNICODE_STRING *line = process_command_line();
+    if (scan_command_line((const char16_t *)line->Buffer, line->Length / 2, (char16_t *)app.path,
+                          PATH_UNITS))
+        show_path();
+}
+
+static void on_drop(HDROP drop)
+{
+#ifndef _WIN64
+    DragQueryFileAorW(drop, 0, app.path, PATH_UNITS, TRUE, FALSE);
+#else
+    DragQueryFileW(drop, 0, app.path, PATH_UNITS);   // 64-bit shell32 has no AorW form
+#endif
+    DragFinish(drop);
+    show_path();
+}
+
+static void on_command(WPARAM command)
+{
+    switch (command) {
+    case IDC_BROWSE:
+        if (GetOpenFileNameW(&app.open_file))
+            show_path();
+        break;
+    case IDC_ABOUT:
+        if (app.about_box)
+            ShowWindow(app.about_box, SW_SHOWNORMAL);
+        break;
+    case IDC_ENCRYPT:
+    case IDC_DECRYPT:
+    case IDC_SHRED:
+        start_command((int)command);
+        break;
+    }
+}
+
+// Every message is answered FALSE, so the dialog manager's own handling always follows.
+static INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        on_init(window, (HINSTANCE)lparam);
+        break;
+    case WM_DROPFILES:
+        on_drop((HDROP)wparam);
+        break;
+    case WM_COMMAND:
+        on_command(wparam);
+        break;
+    case WM_CLOSE:
+        if (may_close_now())
+            EndDialog(window, 0);
+        else
+            ShowWindow(window, SW_HIDE);   // ends once the in-place write is done
+        break;
+    }
+    return FALSE;
+}
+
+void run_main_window(HINSTANCE instance)
+{
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), NULL, main_window_proc, (LPARAM)instance);
+}
