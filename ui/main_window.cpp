@@ -9,10 +9,6 @@
 #include "res/resource.h"
 #include "ui/cmdline.h"
 
-#ifndef _WIN64
-extern "C" UINT WINAPI DragQueryFileAorW(HDROP drop, UINT index, void *path, UINT capacity,
-                                         BOOL wide, BOOL shorten);
-#endif
 
 static void show_path(void) { SetDlgItemTextW(app.main_window, IDC_PATH, app.path); }
 
@@ -31,11 +27,8 @@ static void on_init(HWND window, HINSTANCE instance)
 
 static void on_drop(HDROP drop)
 {
-#ifndef _WIN64
-    DragQueryFileAorW(drop, 0, app.path, PATH_UNITS, TRUE, FALSE);
-#else
-    DragQueryFileW(drop, 0, app.path, PATH_UNITS);   // 64-bit shell32 has no AorW form
-#endif
+    // The wide, unshortened query; its undocumented AorW twin is missing from Wine and 64-bit shell32.
+    DragQueryFileW(drop, 0, app.path, PATH_UNITS);
     DragFinish(drop);
     show_path();
 }

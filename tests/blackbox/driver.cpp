@@ -24,7 +24,8 @@ const wchar_t TEXT_DAMAGED[] = L"文件已损坏或不是加密文件";
 const wchar_t TEXT_TOO_LARGE[] = L"文件太大，无法处理";
 const wchar_t TEXT_SHRED_QUESTION[] = L"粉碎后数据可能无法恢复，确定要粉碎指定文件吗？";
 
-static const DWORD SEND_TIMEOUT_MS = 5000;
+// Generous: under an emulated processor the program may take seconds to answer one message.
+static const DWORD SEND_TIMEOUT_MS = 30000;
 static const DWORD POLL_MS = 5;
 static const int COMMAND_IDS[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_SHRED};
 
