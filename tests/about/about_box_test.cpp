@@ -7,6 +7,7 @@
 #include "about_driver.h"
 #include "res/resource.h"
 #include "shot.h"
+#include "tests/blackbox/layout.h"
 
 namespace {
 
@@ -115,17 +116,9 @@ TEST_F(AboutBox, ScreenshotWithChineseNews)
     EXPECT_TRUE(save_window_png(about, path)) << utf8(path);
 }
 
-struct Row {
-    int id;
-    const wchar_t *cls;
-    std::wstring text;
-    int x, y, w, h;   // dialog units
-    DWORD style;      // beyond WS_CHILD | WS_VISIBLE
-};
-
 const DWORD PANE_STYLE = WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY;
 
-std::vector<Row> rows()
+std::vector<LayoutRow> rows()
 {
     return {
         {IDC_ABOUT_OK, L"Button", L"确定", 292, 151, 46, 16, BS_DEFPUSHBUTTON},
@@ -146,72 +139,6 @@ std::vector<Row> rows()
     };
 }
 
-// The bits a row's style decides: the control's own low word and the general ones a template sets.
-const DWORD STYLE_MASK = 0xFFFF | WS_TABSTOP | WS_GROUP | WS_BORDER | WS_DISABLED | WS_HSCROLL | WS_VSCROLL |
-                         WS_CHILD | WS_VISIBLE;
-
-INT_PTR CALLBACK reference_procedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-// A dialog of ours with the box's font, for converting dialog units where MapDialogRect cannot
-// reach another process's dialog (as under Wine).
-HWND reference_dialog()
-{
-    const WORD head[] = {1, 0xFFFF, 0, 0, 0, 0, LOWORD(DS_SETFONT | WS_POPUP), HIWORD(DS_SETFONT | WS_POPUP),
-                         0, 0, 0, 347, 173, 0, 0, 0, 9, 400, (WORD)(134 << 8)};
-    std::vector<WORD> t(head, head + sizeof head / sizeof head[0]);
-    for (const wchar_t *face = L"微软雅黑";; face++) {
-        t.push_back(*face);
-        if (!*face)
-            break;
-    }
-    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), (LPCDLGTEMPLATEW)t.data(), nullptr,
-                                      reference_procedure, 0);
-}
-
-// The dialog manager scales position and size each on its own, so they are mapped apart.
-RECT pixels(HWND box, HWND reference, int x, int y, int w, int h)
-{
-    RECT r = {x, y, w, h};
-    if (!MapDialogRect(box, &r)) {
-        r = RECT{x, y, w, h};
-        MapDialogRect(reference, &r);
-    }
-    return RECT{r.left, r.top, r.left + r.right, r.top + r.bottom};
-}
-
-std::string show(const RECT &r)
-{
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
-}
-
-void check_row(At at, HWND box, HWND reference, HWND control, const Row &row)
-{
-    wchar_t name[64] = L"";
-    GetClassNameW(control, name, 64);
-    std::string who = "control " + std::to_string(row.id) + " " + utf8(row.cls) + ": ";
-    if (_wcsicmp(name, row.cls) != 0)
-        fail_at(at, who + "class " + utf8(name));
-    if ((UINT)GetWindowLongPtrW(control, GWLP_ID) != (UINT)row.id)
-        fail_at(at, who + "id " + std::to_string((UINT)GetWindowLongPtrW(control, GWLP_ID)));
-    if (text_of(at, control) != row.text)
-        fail_at(at, who + "text \"" + utf8(text_of(at, control)) + "\"");
-    DWORD style = (DWORD)GetWindowLongPtrW(control, GWL_STYLE) & STYLE_MASK;
-    if (GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
-        style |= WS_BORDER;   // an edit box trades its border for the sunken edge
-    if (row.style == BS_DEFPUSHBUTTON && (style & BS_TYPEMASK) == BS_PUSHBUTTON)
-        style |= BS_DEFPUSHBUTTON;   // the default look moves between push buttons with the focus
-    if (style != (row.style | WS_CHILD | WS_VISIBLE))
-        fail_at(at, who + "style " + std::to_string(style) + ", expected " +
-                        std::to_string(row.style | WS_CHILD | WS_VISIBLE));
-    RECT actual;
-    GetWindowRect(control, &actual);
-    MapWindowPoints(HWND_DESKTOP, box, (POINT *)&actual, 2);
-    RECT wanted = pixels(box, reference, row.x, row.y, row.w, row.h);
-    if (!EqualRect(&actual, &wanted))
-        fail_at(at, who + "at " + show(actual) + ", expected " + show(wanted));
-}
-
 TEST_F(AboutBox, MatchesItsLayoutTable)
 {
     serve_update(AT, same_version(NEWS), true);   // held: the pane is as the template makes it
@@ -223,22 +150,7 @@ TEST_F(AboutBox, MatchesItsLayoutTable)
     EXPECT_EQ(style & wanted, wanted) << std::hex << style;
     EXPECT_EQ(style & (WS_VISIBLE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CHILD), 0u) << std::hex << style;
 
-    HWND reference = reference_dialog();
-    ASSERT_TRUE(reference);
-    RECT client, size = pixels(about, reference, 0, 0, 347, 173);
-    GetClientRect(about, &client);
-    EXPECT_TRUE(EqualRect(&client, &size)) << show(client) << " instead of " << show(size);
-
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    std::vector<Row> table = rows();
-    ASSERT_EQ(children.size(), table.size());
-    for (size_t i = 0; i < children.size(); i++) {
-        SCOPED_TRACE("row " + std::to_string(i + 1));
-        check_row(AT, about, reference, children[i], table[i]);
-    }
-    DestroyWindow(reference);
+    expect_layout(AT, about, DialogFont{L"微软雅黑", 9}, 347, 173, rows());
     server.release();
 }
 

@@ -12,19 +12,6 @@ const char MAGIC[] = "QVX ";
 const char OUR_TAG[] = "121B";
 
 static const UINT CHINESE_CODE_PAGE = 936;
-static const DWORD SEND_TIMEOUT_MS = 5000;
-static const DWORD POLL_MS = 5;
-
-template <class Done> static bool wait_for(DWORD ms, Done done)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(POLL_MS);
-    }
-    return true;
-}
 
 std::wstring server_address() { return L"http://127.0.0.1:" + std::to_wstring(QVX_TEST_PORT); }
 
@@ -46,39 +33,7 @@ std::string cp936(const std::wstring &text)
     return bytes;
 }
 
-std::wstring windows_path(const std::string &unix_path)
-{
-    std::wstring path = L"Z:";
-    for (char c : unix_path)
-        path += c == '/' ? L'\\' : (wchar_t)(unsigned char)c;
-    return path;
-}
-
-struct AboutSearch {
-    DWORD process_id;
-    HWND found;
-};
-
-static BOOL CALLBACK match_about(HWND window, LPARAM context)
-{
-    AboutSearch *search = (AboutSearch *)context;
-    DWORD owner_id = 0;
-    GetWindowThreadProcessId(window, &owner_id);
-    wchar_t name[64] = L"", caption[64] = L"";
-    GetClassNameW(window, name, 64);
-    GetWindowTextW(window, caption, 64);
-    if (owner_id != search->process_id || wcscmp(name, L"#32770") != 0 || wcscmp(caption, ABOUT_CAPTION) != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND find_about(const App &app)
-{
-    AboutSearch search = {app.process.dwProcessId, nullptr};
-    EnumWindows(match_about, (LPARAM)&search);
-    return search.found;
-}
+HWND find_about(const App &app) { return find_dialog(app.process.dwProcessId, ABOUT_CAPTION, nullptr, true); }
 
 static HWND pane_of(At at, HWND about)
 {

@@ -20,8 +20,6 @@ extern const char OUR_TAG[];                    // "121B"
 std::wstring server_address();                  // "http://127.0.0.1:<port>"
 std::wstring from_cp936(const std::string &bytes);
 std::string cp936(const std::wstring &text);
-// A path of the build folder (Unix form, as CMake knows it) in the form Wine's programs take.
-std::wstring windows_path(const std::string &unix_path);
 
 // The box exists, hidden, once the main window is there.
 HWND find_about(const App &app);

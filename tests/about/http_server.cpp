@@ -6,7 +6,6 @@
 
 namespace {
 
-const DWORD POLL_MS = 5;
 const DWORD HEAD_WAIT_MS = 10000;   // a request head that never ends is dropped
 const DWORD HOLD_MS = 60000;        // a held reply goes by itself after this
 const size_t HEAD_MAX = 16384;
@@ -180,20 +179,9 @@ void HttpServer::answer(SOCKET client)
     }
 }
 
-template <class Done> static bool wait_until(DWORD ms, Done done)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(POLL_MS);
-    }
-    return true;
-}
-
 bool HttpServer::wait_requests(size_t count, DWORD ms)
 {
-    return wait_until(ms, [&] {
+    return wait_for(ms, [&] {
         std::lock_guard<std::mutex> hold(lock);
         return seen.size() >= count;
     });
@@ -201,7 +189,7 @@ bool HttpServer::wait_requests(size_t count, DWORD ms)
 
 bool HttpServer::wait_replies(size_t count, DWORD ms)
 {
-    return wait_until(ms, [&] {
+    return wait_for(ms, [&] {
         std::lock_guard<std::mutex> hold(lock);
         return replied >= count;
     });

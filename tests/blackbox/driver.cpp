@@ -26,7 +26,6 @@ const wchar_t TEXT_SHRED_QUESTION[] = L"粉碎后数据可能无法恢复，确�
 
 // Generous: under an emulated processor the program may take seconds to answer one message.
 static const DWORD SEND_TIMEOUT_MS = 30000;
-static const DWORD POLL_MS = 5;
 static const int COMMAND_IDS[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_SHRED};
 
 std::string utf8(const std::wstring &text)
@@ -48,24 +47,11 @@ void stop_at(At at, const std::string &why)
     throw Stop();
 }
 
-// Polls `done` until it holds or `ms` have passed.
-template <class Done> static bool wait_for(DWORD ms, Done done)
+std::wstring windows_path(const std::string &unix_path)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(POLL_MS);
-    }
-}
-
-static std::wstring from_build(const char *unix_path)
-{
-    int size = MultiByteToWideChar(CP_UTF8, 0, unix_path, -1, nullptr, 0);
+    int size = MultiByteToWideChar(CP_UTF8, 0, unix_path.c_str(), -1, nullptr, 0);
     std::wstring path(size - 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, unix_path, -1, &path[0], size);
+    MultiByteToWideChar(CP_UTF8, 0, unix_path.c_str(), -1, &path[0], size);
     if (!path.empty() && path[0] == L'/') {   // Wine shows the Unix root as drive Z:
         for (auto &unit : path)
             unit = unit == L'/' ? L'\\' : unit;
@@ -80,29 +66,30 @@ std::wstring qvx_path()
     DWORD size = GetEnvironmentVariableW(L"QVX_EXE", buffer, MAX_PATH);
     if (size > 0 && size < MAX_PATH)
         return buffer;
-    return from_build(QVX_EXE_BUILT);
+    return windows_path(QVX_EXE_BUILT);
 }
 
 struct Search {
     DWORD process_id;
     const wchar_t *caption;   // null: any caption but the main window's and the notices'
     HWND exclude;
+    bool hidden_too;
     HWND found;
 };
 
-static bool is_dialog_of(HWND window, DWORD process_id)
+static bool is_dialog_of(HWND window, DWORD process_id, bool hidden_too)
 {
     DWORD owner_id = 0;
     GetWindowThreadProcessId(window, &owner_id);
     wchar_t name[64];
     return owner_id == process_id && GetClassNameW(window, name, 64) && wcscmp(name, L"#32770") == 0 &&
-           IsWindowVisible(window);
+           (hidden_too || IsWindowVisible(window));
 }
 
 static BOOL CALLBACK match_window(HWND window, LPARAM context)
 {
     Search *search = (Search *)context;
-    if (window == search->exclude || !is_dialog_of(window, search->process_id))
+    if (window == search->exclude || !is_dialog_of(window, search->process_id, search->hidden_too))
         return TRUE;
     wchar_t caption[256] = L"";
     GetWindowTextW(window, caption, 256);
@@ -114,9 +101,9 @@ static BOOL CALLBACK match_window(HWND window, LPARAM context)
     return FALSE;
 }
 
-static HWND find_dialog(DWORD process_id, const wchar_t *caption, HWND exclude = nullptr)
+HWND find_dialog(DWORD process_id, const wchar_t *caption, HWND exclude, bool hidden_too)
 {
-    Search search = {process_id, caption, exclude, nullptr};
+    Search search = {process_id, caption, exclude, hidden_too, nullptr};
     EnumWindows(match_window, (LPARAM)&search);
     return search.found;
 }
@@ -202,7 +189,9 @@ HWND item(At at, const App &app, int id)
 LRESULT send(At at, HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &result))
+    // Not SMTO_ABORTIFHUNG: a program whose start took over 5 s counts as hung until its first
+    // wait for messages, which under an emulated processor is common; the timeout bounds the wait.
+    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, SEND_TIMEOUT_MS, &result))
         stop_at(at, "message " + std::to_string(message) + " got no answer within " +
                         std::to_string(SEND_TIMEOUT_MS) + " ms");
     return (LRESULT)result;

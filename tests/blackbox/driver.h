@@ -28,11 +28,28 @@ void fail_at(At at, const std::string &why);
 std::string utf8(const std::wstring &text);
 
 enum : DWORD {
+    POLL_MS = 5,
     WAIT_SHORT_MS = 1000,    // how long "nothing happens" is watched
     WAIT_MS = 10000,
     WAIT_START_MS = 30000,   // a start may set up Wine's services first
     WAIT_BIG_MS = 90000,     // hundreds of MiB read, enciphered and written
 };
+
+// Polls `done` until it holds or `ms` have passed.
+template <class Done> bool wait_for(DWORD ms, Done done)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(POLL_MS);
+    }
+}
+
+// A path of the build tree (Unix form, as CMake knows it) as a Windows program sees it.
+std::wstring windows_path(const std::string &unix_path);
 
 extern const wchar_t MAIN_CAPTION[];
 extern const wchar_t NOTICE_CAPTION[];
@@ -73,6 +90,9 @@ void click(At at, const App &app, int id);
 void choose(At at, const App &app, const std::wstring &path, const std::wstring &password,
             const std::wstring &confirmation, bool overwrite);
 
+// A dialog-class window of the process with this caption (null: any but the main window's and the
+// notices'), not `exclude`; shown ones only unless `hidden_too`.
+HWND find_dialog(DWORD process_id, const wchar_t *caption, HWND exclude = nullptr, bool hidden_too = false);
 HWND find_notice(const App &app);
 HWND wait_notice(At at, const App &app, DWORD ms = WAIT_MS);
 // Checks the notice's text, that it is owned by the main window and has only OK (or Yes and No for

@@ -7,23 +7,9 @@ extern "C" NTSTATUS NTAPI RtlGetVersion(RTL_OSVERSIONINFOW *info);
 
 const wchar_t REPORT_CAPTION[] = L"异常崩溃报告";
 
-static const DWORD POLL_MS = 5;
-static const DWORD SEND_TIMEOUT_MS = 5000;
 static const int REST_LOOKS = 5;
 static const DWORD REST_LOOK_MS = 20;
 static const THREADINFOCLASS THREAD_START_ADDRESS = (THREADINFOCLASS)9;   // ThreadQuerySetWin32StartAddress
-
-template <class Done> static bool wait_for(DWORD ms, Done done)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(POLL_MS);
-    }
-}
 
 static std::string error_text(const char *what)
 {
@@ -132,33 +118,8 @@ Fault fault_main_thread(At at, const App &app)
     return fault;
 }
 
-struct ReportSearch {
-    DWORD process_id;
-    HWND found;
-};
-
-static BOOL CALLBACK match_report(HWND window, LPARAM context)
-{
-    ReportSearch *search = (ReportSearch *)context;
-    DWORD owner_id = 0;
-    GetWindowThreadProcessId(window, &owner_id);
-    wchar_t name[64] = L"", caption[64] = L"";
-    if (owner_id != search->process_id || !GetClassNameW(window, name, 64) || wcscmp(name, L"#32770") != 0 ||
-        !IsWindowVisible(window))   // shown only once its message loop first waits
-        return TRUE;
-    GetWindowTextW(window, caption, 64);
-    if (wcscmp(caption, REPORT_CAPTION) != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND find_report(DWORD process_id)
-{
-    ReportSearch search = {process_id, nullptr};
-    EnumWindows(match_report, (LPARAM)&search);
-    return search.found;
-}
+// Shown only once its message loop first waits.
+HWND find_report(DWORD process_id) { return find_dialog(process_id, REPORT_CAPTION); }
 
 static HWND active_of(HWND window)
 {
@@ -196,15 +157,8 @@ void expect_no_report(At at, DWORD process_id, HANDLE process, DWORD ms)
 
 std::wstring whole_text(At at, HWND window)
 {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &length))
-        stop_at(at, "the window does not tell its text length");
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR units = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG,
-                             SEND_TIMEOUT_MS, &units))
-        stop_at(at, "the window does not give its text");
-    text.resize(units);
+    std::wstring text((size_t)send(at, window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+    text.resize((size_t)send(at, window, WM_GETTEXT, text.size(), (LPARAM)&text[0]));
     return text;
 }
 
@@ -259,19 +213,6 @@ ULONG_PTR thread_start_address(DWORD thread_id)
         start = 0;
     CloseHandle(thread);
     return start;
-}
-
-std::wstring windows_path(const char *build_path)
-{
-    int size = MultiByteToWideChar(CP_UTF8, 0, build_path, -1, nullptr, 0);
-    std::wstring path(size - 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, build_path, -1, &path[0], size);
-    if (!path.empty() && path[0] == L'/') {   // Wine shows the Unix root as drive Z:
-        for (auto &unit : path)
-            unit = unit == L'/' ? L'\\' : unit;
-        path = L"Z:" + path;
-    }
-    return path;
 }
 
 void CrashTest::TearDown()

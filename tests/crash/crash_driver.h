@@ -52,9 +52,6 @@ void system_version(At at, uint32_t *major, uint32_t *minor);
 // Where a thread began to run: the routine handed to the system when it was created.
 ULONG_PTR thread_start_address(DWORD thread_id);
 
-// A path of the build tree as a Windows program sees it.
-std::wstring windows_path(const char *build_path);
-
 // The system's course for an unhandled fault starts the debugger named in the AeDebug key; Wine's
 // own shows a crash dialog and holds the process until someone answers it. For the life of this
 // object the command is empty and started without asking, so the start fails and the process
