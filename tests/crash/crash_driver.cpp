@@ -56,14 +56,13 @@ static bool stop_thread(HANDLE thread, CONTEXT *context)
     return false;
 }
 
-// Stops the thread once it has stayed at one place for REST_LOOKS looks in a row: parked in its
-// wait for messages rather than inside a message.
-static bool stop_parked(HANDLE thread, CONTEXT *context)
+// Stops the thread once it has stayed at one place for REST_LOOKS looks in a row; gives up
+// WAIT_START_MS after `start`, as a thread that has just started may still be busy for a while.
+static bool stop_at_rest(HANDLE thread, CONTEXT *context, DWORD start)
 {
     ULONG_PTR place[2] = {0, 0};
     int same = 0;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < WAIT_MS) {
+    while (GetTickCount() - start < WAIT_START_MS) {
         if (!stop_thread(thread, context))
             return false;
         ULONG_PTR now[2] = {instruction_pointer(*context), stack_pointer(*context)};
@@ -77,15 +76,36 @@ static bool stop_parked(HANDLE thread, CONTEXT *context)
     return false;
 }
 
-Fault fault_thread(At at, DWORD thread_id, bool parked)
+// Stops a window's thread parked in its wait for messages: at rest at the same place before and
+// after a message round trip through the window. A rest inside a long call of a message handler
+// (fonts at the first paint, under an emulated processor) cannot outlast the round trip, and a
+// fault there would be swallowed by the system's callback frame.
+static bool stop_in_message_wait(HANDLE thread, HWND window, CONTEXT *context)
+{
+    DWORD start = GetTickCount();
+    ULONG_PTR before[2] = {0, 0};
+    while (stop_at_rest(thread, context, start)) {
+        ULONG_PTR now[2] = {instruction_pointer(*context), stack_pointer(*context)};
+        if (now[0] == before[0] && now[1] == before[1])
+            return true;
+        before[0] = now[0], before[1] = now[1];
+        ResumeThread(thread);
+        DWORD_PTR result;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    }
+    return false;
+}
+
+Fault fault_thread(At at, DWORD thread_id, HWND waits_in)
 {
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, thread_id);
     if (!thread)
         stop_at(at, error_text(("cannot open thread " + std::to_string(thread_id)).c_str()));
     CONTEXT context;
-    if (!(parked ? stop_parked(thread, &context) : stop_thread(thread, &context))) {
+    if (!(waits_in ? stop_in_message_wait(thread, waits_in, &context) : stop_thread(thread, &context))) {
         CloseHandle(thread);
-        stop_at(at, parked ? "the thread does not come to rest" : error_text("cannot stop the thread"));
+        stop_at(at, waits_in ? "the thread does not come to rest in its message wait"
+                             : error_text("cannot stop the thread"));
     }
     Fault fault = fault_of(thread_id, context);
 #ifdef _WIN64
@@ -111,7 +131,7 @@ Fault fault_main_thread(At at, const App &app)
         stop_at(at, "the main window does not run on the program's first thread");
     // A fault inside a message that the system delivered through a callback is swallowed there (as
     // on 64-bit Windows), and after its start the program handles such messages for a while.
-    Fault fault = fault_thread(at, thread_id, true);
+    Fault fault = fault_thread(at, thread_id, app.main);
     // The fault comes when this message wakes the thread.
     if (!PostMessageW(app.main, WM_NULL, 0, 0))
         stop_at(at, error_text("cannot wake the main thread"));

@@ -24,16 +24,16 @@ struct Fault {
 };
 
 // Suspends the thread, points its instruction pointer at UNMAPPED_ADDRESS and resumes it; the fault
-// comes as soon as the thread runs in user mode again. `parked`: first waits until the thread stays
-// in one place, as in a wait for messages.
-Fault fault_thread(At at, DWORD thread_id, bool parked);
+// comes as soon as the thread runs in user mode again. `waits_in`: a window of the thread, whose
+// wait for messages the thread is first found parked in; null: wherever the thread is.
+Fault fault_thread(At at, DWORD thread_id, HWND waits_in);
 // The main window's thread, faulted and then woken with a message to the main window.
 Fault fault_main_thread(At at, const App &app);
 
 // The program's crash report dialog once it is shown, or null.
 HWND find_report(DWORD process_id);
 // Waits until the report is shown and is the active window.
-HWND wait_report(At at, const App &app, DWORD ms = WAIT_MS);
+HWND wait_report(At at, const App &app, DWORD ms = WAIT_START_MS);
 // Checks that no report dialog appears while the process runs, for at most ms.
 void expect_no_report(At at, DWORD process_id, HANDLE process, DWORD ms);
 std::wstring whole_text(At at, HWND window);

@@ -71,7 +71,7 @@ TEST_F(CrashTest, WorkerThreadFaultShowsNoReport)
     wait_status(AT, app, {TEXT_COMPUTING, TEXT_WRITING}, WAIT_BIG_MS);
     DWORD worker = command_worker(AT, app, before, image);
     ASSERT_NE(worker, app.process.dwThreadId);
-    fault_thread(AT, worker, false);
+    fault_thread(AT, worker, nullptr);
 
     expect_no_report(AT, app.process.dwProcessId, app.process.hProcess, WAIT_BIG_MS);
     DWORD exit_code = 0;
