@@ -22,3 +22,5 @@ __declspec(noreturn) void report_crash(DWORD code, CONTEXT *context);
 struct CrashFacts;
 void facts_from_context(const CONTEXT *context, CrashFacts *facts);
 bool read_faulting_stack(uint32_t address, uint32_t *word, void *context);
+// One word of the own process's memory, read so that an unmapped address cannot fault again.
+bool read_faulting_stack_at(const void *address, uint32_t *word);

@@ -6,8 +6,6 @@
 #include "crash/report.h"
 #include "fileops/app_state.h"
 
-bool read_faulting_stack_at(const void *address, uint32_t *word);
-
 static LONG WINAPI guard_filter(EXCEPTION_POINTERS *fault)
 {
     if (GetCurrentThreadId() != app.guarded_thread)

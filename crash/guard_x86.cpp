@@ -5,8 +5,6 @@
 #include "fileops/app_state.h"
 #include "fileops/process_block.h"
 
-bool read_faulting_stack_at(const void *address, uint32_t *word);
-
 // Every exception that reaches this record is reported the same way; it never returns.
 extern "C" EXCEPTION_DISPOSITION __cdecl guard_handler(EXCEPTION_RECORD *record, void *, CONTEXT *context,
                                                        void *)

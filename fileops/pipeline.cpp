@@ -103,15 +103,15 @@ static bool fits_in_memory(int kind, uint64_t length)
                                  : length + CONTAINER_HEADER_SIZE <= LARGEST_BUFFER;
 }
 
+static uint64_t buffer_size(uint64_t length) { return length + CONTAINER_HEADER_SIZE + BUFFER_SLACK; }
+
 static uint8_t *allocate_buffer(uint64_t length)
 {
-    uint64_t size = length + CONTAINER_HEADER_SIZE + BUFFER_SLACK;
+    uint64_t size = buffer_size(length);
     if (size > (SIZE_T)-1)
         return NULL;
     return (uint8_t *)pages_allocate((SIZE_T)size, PAGE_READWRITE);
 }
-
-static SIZE_T buffer_size(void) { return (SIZE_T)app.file_length + CONTAINER_HEADER_SIZE + BUFFER_SLACK; }
 
 // Password checks of the start phase; false when the command ends here.
 static bool check_passwords(int kind)
@@ -213,19 +213,20 @@ static void transform(int kind)
     }
 
     const uint8_t *result;
+    SIZE_T capacity = (SIZE_T)buffer_size(app.file_length);
     if (kind == COMMAND_ENCRYPT) {
         app.progress = 0;
         app.pump_thread = start_pump(app.file_length);
         set_status(STATUS_COMPUTING);
-        app.output_length = encrypt_in_place(buf, buffer_size(), app.file_length, app.check,
-                                             read_stamp(), &app.progress);
+        app.output_length = encrypt_in_place(buf, capacity, app.file_length, app.check, read_stamp(),
+                                             &app.progress);
         result = buf;
     } else {
         app.output_length = container_plain_length(buf);
         app.progress = (int32_t)app.output_length;
         app.pump_thread = start_pump(app.output_length);
         set_status(STATUS_COMPUTING);
-        decrypt_in_place(buf, buffer_size(), app.file_length, &app.progress);
+        decrypt_in_place(buf, capacity, app.file_length, &app.progress);
         result = buf + CONTAINER_HEADER_SIZE;
     }
 

@@ -13,8 +13,12 @@ struct PebHead {
 // GCC takes the segment-relative read inside NtCurrentTeb for an access to an empty array.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
-static const PebHead *peb(void) { return (const PebHead *)NtCurrentTeb()->ProcessEnvironmentBlock; }
+static TEB *teb(void) { return NtCurrentTeb(); }
 #pragma GCC diagnostic pop
+
+NT_TIB *thread_block(void) { return (NT_TIB *)teb(); }
+
+static const PebHead *peb(void) { return (const PebHead *)teb()->ProcessEnvironmentBlock; }
 
 HINSTANCE process_image_base(void) { return peb()->image_base; }
 
@@ -29,9 +33,3 @@ void process_os_version(uint32_t *major, uint32_t *minor)
     *major = *(const ULONG *)(block + OS_VERSION_AT);
     *minor = *(const ULONG *)(block + OS_VERSION_AT + 4);
 }
-
-// GCC takes the segment-relative read inside NtCurrentTeb for an access to an empty array.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-NT_TIB *thread_block(void) { return (NT_TIB *)NtCurrentTeb(); }
-#pragma GCC diagnostic pop
