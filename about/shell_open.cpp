@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "fileops/native.h"
+#include "native/native.h"
 
 #if defined(__i386__) || defined(_M_IX86)
 static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the record of the 32-bit system");
@@ -12,7 +12,7 @@ static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the record of the 32-bit system"
 BOOL shell_open(const WCHAR *address)
 {
     SHELLEXECUTEINFOW record;
-    wide_zero(&record, sizeof record);
+    zero_bytes(&record, sizeof record);
     record.cbSize = sizeof record;
     record.lpVerb = L"Open";
     record.lpFile = address;

@@ -7,15 +7,18 @@
 #include "about/server.h"
 #include "about/shell_open.h"
 #include "about/update_reply.h"
-#include "fileops/app_state.h"
-#include "fileops/feedback.h"
-#include "fileops/native.h"
+#include "native/native.h"
 #include "res/resource.h"
+#include "ui/app_state.h"
+#include "ui/notice.h"
 
 // From the server, never from the cache; store nothing there; a redirect is not followed.
 static const DWORD URL_FLAGS =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 static_assert(URL_FLAGS == 0x84200000, "the flags of the one request");
+
+// Headers given to a request: none, so their length is the "up to the terminator" mark.
+static const DWORD HEADERS_UP_TO_TERMINATOR = 0xFFFFFFFF;
 
 static const WCHAR UPDATE_ADDRESS[] = L"" UPDATE_INFO_ADDRESS;
 static const WCHAR DOWNLOAD_ADDRESS[] = L"" DOWNLOAD_PAGE_ADDRESS;
@@ -36,7 +39,7 @@ static void show_news(const char *text)
 static BOOL fetch(uint8_t *buffer)
 {
     HINTERNET internet = InternetOpenW(PRODUCT_NAME, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
-    HINTERNET url = InternetOpenUrlW(internet, UPDATE_ADDRESS, NULL, 0xFFFFFFFF, URL_FLAGS, 0);
+    HINTERNET url = InternetOpenUrlW(internet, UPDATE_ADDRESS, NULL, HEADERS_UP_TO_TERMINATOR, URL_FLAGS, 0);
     BOOL result = InternetReadFile(url, buffer, UPDATE_READ_BYTES, &app.update_received);
     if (url)
         InternetCloseHandle(url);

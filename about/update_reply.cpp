@@ -1,7 +1,10 @@
 #include "about/update_reply.h"
 
-static const uint8_t PRODUCT_MAGIC[4] = {'Q', 'V', 'X', ' '};
-static const uint8_t VERSION_TAG[4] = {'1', '2', '1', 'B'};
+#include "core/container.h"
+#include "res/version.h"
+
+static const uint8_t VERSION_TAG[4] = {QVX_VERSION_TAG[0], QVX_VERSION_TAG[1], QVX_VERSION_TAG[2],
+                                      QVX_VERSION_TAG[3]};
 
 static uint8_t byte_at(const uint8_t *bytes, size_t received, size_t offset)
 {

@@ -9,10 +9,14 @@ else()
 endif()
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
 
-# File operations and feedback: linked by the program and by the tests of the native layer.
-add_library(qvx_fileops STATIC fileops/native.cpp fileops/feedback.cpp fileops/pipeline.cpp
-            fileops/app_state.cpp fileops/process_block.cpp)
-target_link_libraries(qvx_fileops PUBLIC qvx_core ntdll user32)
+# The layer over the system: linked by the program, qvx.exe and the tests of the layer.
+add_library(qvx_native STATIC native/native.cpp native/process_block.cpp)
+target_include_directories(qvx_native PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(qvx_native PUBLIC ntdll)
+
+# The commands and the window code they drive.
+add_library(qvx_fileops STATIC fileops/pipeline.cpp ui/feedback.cpp ui/notice.cpp ui/app_state.cpp)
+target_link_libraries(qvx_fileops PUBLIC qvx_native qvx_core user32)
 
 add_executable(QVX WIN32 ui/entry.cpp ui/main_window.cpp about/about_box.cpp about/update_check.cpp
                about/shell_open.cpp crash/report_dialog.cpp res/qvx.rc)

@@ -11,6 +11,9 @@ enum {
     CONTAINER_CHECK_AT = 8,
 };
 
+// The product's four bytes "QVX ": the shred pattern and the start of the update file.
+static const uint8_t PRODUCT_MAGIC[4] = {0x51, 0x56, 0x58, 0x20};
+
 uint32_t container_stamp(const uint8_t *buf);
 uint32_t container_seed(const uint8_t *buf);
 uint32_t container_check(const uint8_t *buf);

@@ -4,7 +4,7 @@
 #include "crash/crash_guard.h"
 
 #include "crash/report.h"
-#include "fileops/app_state.h"
+#include "ui/app_state.h"
 
 static LONG WINAPI guard_filter(EXCEPTION_POINTERS *fault)
 {

@@ -2,8 +2,8 @@
 #include "crash/crash_guard.h"
 
 #include "crash/report.h"
-#include "fileops/app_state.h"
-#include "fileops/process_block.h"
+#include "native/process_block.h"
+#include "ui/app_state.h"
 
 // Every exception that reaches this record is reported the same way; it never returns.
 extern "C" EXCEPTION_DISPOSITION __cdecl guard_handler(EXCEPTION_RECORD *record, void *, CONTEXT *context,

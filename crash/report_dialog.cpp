@@ -2,9 +2,10 @@
 #include "crash/crash_guard.h"
 
 #include "crash/report.h"
-#include "fileops/app_state.h"
-#include "fileops/process_block.h"
+#include "native/native.h"
+#include "native/process_block.h"
 #include "res/resource.h"
+#include "ui/app_state.h"
 
 enum { REPORT_BYTES = 4096 };
 

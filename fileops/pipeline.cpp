@@ -2,9 +2,12 @@
 
 #include "core/container.h"
 #include "core/password.h"
-#include "fileops/app_state.h"
-#include "fileops/feedback.h"
+#include "fileops/open_modes.h"
+#include "native/native.h"
 #include "res/resource.h"
+#include "ui/app_state.h"
+#include "ui/feedback.h"
+#include "ui/notice.h"
 
 static const WCHAR TEXT_SHRED_QUESTION[] = L"粉碎后数据可能无法恢复，确定要粉碎指定文件吗？";
 static const WCHAR TEXT_CANNOT_OPEN[] = L"无法打开文件";
@@ -19,7 +22,7 @@ static const WCHAR TEXT_SHRED_FAILED[] = L"粉碎文件出错";
 static const WCHAR TEXT_DONE[] = L"操作完成";
 static const WCHAR OUTPUT_SUFFIX[] = L".QVX";
 
-static const uint8_t SHRED_PATTERN[4] = {0x51, 0x56, 0x58, 0x20};   // "QVX "
+static const uint8_t *const SHRED_PATTERN = PRODUCT_MAGIC;
 
 // Room past the file's bytes: the container's last word and the shred pattern's last copy.
 enum { BUFFER_SLACK = 16 };

@@ -1,6 +1,7 @@
 // The native layer against real files, pages and threads. Set-up and checks go through the usual
 // Win32 calls, so the layer is never checked only against itself.
-#include "fileops/native.h"
+#include "fileops/open_modes.h"
+#include "native/native.h"
 
 #include <gtest/gtest.h>
 
@@ -680,7 +681,7 @@ TEST(NativeWide, ByteLengthAndZeroFill)
     EXPECT_EQ(wide_byte_length(L""), 0u);
     EXPECT_EQ(wide_byte_length(L"\u52a0\u5bc6.txt"), 12u);
     uint8_t bytes[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    wide_zero(bytes + 1, 7);
+    zero_bytes(bytes + 1, 7);
     const uint8_t expected[9] = {1, 0, 0, 0, 0, 0, 0, 0, 9};
     EXPECT_EQ(memcmp(bytes, expected, sizeof bytes), 0);
 }

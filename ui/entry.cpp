@@ -3,8 +3,9 @@
 #include <commctrl.h>
 
 #include "crash/crash_guard.h"
-#include "fileops/app_state.h"
-#include "fileops/process_block.h"
+#include "native/native.h"
+#include "native/process_block.h"
+#include "ui/app_state.h"
 #include "ui/main_window.h"
 
 static const WCHAR OPEN_FILTER[] = L"所有文件\0*.*\0";

@@ -3,10 +3,10 @@
 #include <shellapi.h>
 
 #include "about/about_box.h"
-#include "fileops/app_state.h"
 #include "fileops/pipeline.h"
-#include "fileops/process_block.h"
+#include "native/process_block.h"
 #include "res/resource.h"
+#include "ui/app_state.h"
 #include "ui/cmdline.h"
 
 

@@ -6,7 +6,7 @@
 #include <wchar.h>
 
 #include "crash/crash_guard.h"
-#include "fileops/app_state.h"
+#include "ui/app_state.h"
 
 void *system_pages_allocate(SIZE_T size, ULONG protection);   // the real allocator, renamed
 

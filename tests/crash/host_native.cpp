@@ -1,4 +1,4 @@
 // The native layer for the fault host, with its page allocator under another name so that the
 // host can put its own in front of it.
 #define pages_allocate system_pages_allocate
-#include "fileops/native.cpp"
+#include "native/native.cpp"

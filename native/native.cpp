@@ -1,5 +1,7 @@
 // The native calls behind files, pages, threads and the process, each with its records filled here.
-#include "fileops/native.h"
+#include "native/native.h"
+
+#include <ntstatus.h>
 
 // Not declared by the MinGW headers, exported by ntdll on every Windows version we run on.
 extern "C" {
@@ -30,10 +32,10 @@ static_assert(sizeof(FILE_END_OF_FILE_INFORMATION) == 8, "end-of-file record");
 static HANDLE const CURRENT_PROCESS = (HANDLE)(LONG_PTR)-1;
 static HANDLE const CURRENT_THREAD = (HANDLE)(LONG_PTR)-2;
 
-enum : ULONG { OBJECT_ATTRIBUTE_FLAGS = 0x240 };   // OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE
+enum : ULONG { OBJECT_ATTRIBUTE_FLAGS = OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE };
 enum : LONGLONG { TICKS_PER_MILLISECOND = 10000 }; // native intervals count 100 ns
-#define STATUS_SHORT_TRANSFER ((NTSTATUS)0xC0000011L)   // STATUS_END_OF_FILE
-#define STATUS_NO_RESERVATION ((NTSTATUS)0xC0000002L)   // STATUS_NOT_IMPLEMENTED
+#define STATUS_SHORT_TRANSFER STATUS_END_OF_FILE
+#define STATUS_NO_RESERVATION STATUS_NOT_IMPLEMENTED
 
 // Units before the terminator, counting no further than limit.
 static SIZE_T wide_units_up_to(const WCHAR *text, SIZE_T limit)
@@ -214,7 +216,7 @@ SIZE_T wide_byte_length(const WCHAR *text)
 }
 
 // Byte by byte through a volatile pointer, so that wiping a password is never optimised away.
-void wide_zero(void *buffer, SIZE_T bytes)
+void zero_bytes(void *buffer, SIZE_T bytes)
 {
     volatile BYTE *byte = (volatile BYTE *)buffer;
     for (SIZE_T i = 0; i < bytes; i++)

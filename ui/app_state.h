@@ -1,4 +1,7 @@
-// The one process-wide record the parts of the program share; zero at start.
+// The one process-wide record that the parts of the program share, zero at start. Its owners:
+// the main window and the About box fill the window handles; a command's start phase fills the
+// command fields and its worker owns them until the command ends; the update check owns its byte
+// count; the crash guard owns the report fields.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
@@ -6,7 +9,7 @@
 #include <stdint.h>
 
 #include "core/password.h"
-#include "fileops/native.h"
+#include "res/version.h"
 
 enum { PATH_UNITS = 260, OUTPUT_SUFFIX_UNITS = 4 };   // ".QVX"
 
@@ -44,12 +47,17 @@ struct AppState {
     DWORD guarded_thread;
     WCHAR *report;
     SIZE_T report_size;
-    WCHAR hex_scratch[20];
 };
 
 extern AppState app;
 
 extern const WCHAR PRODUCT_NAME[];   // "Vantle File Encryptor"
 
-// This build's tag "121B": the bytes 0x31 0x32 0x31 0x42 read as one little-endian word.
-enum : uint32_t { VERSION_TAG = 0x42313231 };
+// The version tag's four bytes read as one little-endian word.
+constexpr uint32_t tag_word(const char (&tag)[5])
+{
+    return (uint32_t)(uint8_t)tag[0] | (uint32_t)(uint8_t)tag[1] << 8 | (uint32_t)(uint8_t)tag[2] << 16
+         | (uint32_t)(uint8_t)tag[3] << 24;
+}
+constexpr uint32_t VERSION_TAG = tag_word(QVX_VERSION_TAG);
+static_assert(VERSION_TAG == 0x42313231, "the tag's bytes in file order");

@@ -1,12 +1,10 @@
-#include "fileops/feedback.h"
+#include "ui/feedback.h"
 
 #include <commctrl.h>
 
-#include "fileops/app_state.h"
+#include "native/native.h"
 #include "res/resource.h"
-
-extern "C" int WINAPI MessageBoxTimeoutW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type,
-                                         WORD language, DWORD milliseconds);
+#include "ui/app_state.h"
 
 static const WCHAR *const STATUS_TEXTS[] = {L"准备就绪…", L"正在读取…", L"正在计算…", L"正在写入…"};
 
@@ -54,9 +52,4 @@ void stop_pump(HANDLE pump_thread)
         handle_close(pump_thread);
     }
     SendMessageW(app.progress_bar, PBM_SETPOS, 0, 0);
-}
-
-int notice(HWND owner, const WCHAR *text, UINT type)
-{
-    return MessageBoxTimeoutW(owner, text, PRODUCT_NAME, type, 0, 0xFFFFFFFF);
 }

@@ -1,4 +1,5 @@
 // Thin layer over the native interface: files, pages, threads, the process, and UTF-16 helpers.
+// It knows nothing of the program above it.
 // Each call fills its native records itself and hands back a status (0 = success) or one value.
 #pragma once
 #include <windows.h>
@@ -11,19 +12,8 @@ enum {
     NATIVE_PATH_MAX_UNITS = NATIVE_NAME_UNITS - 5,
 };
 
-// Open flags of the two ways files are opened.
-enum : ULONG {
-    SOURCE_ACCESS = 0x100081,                // SYNCHRONIZE | FILE_READ_ATTRIBUTES | FILE_READ_DATA
-    SOURCE_SHARE = FILE_SHARE_READ,
-    SOURCE_DISPOSITION = 1,                  // FILE_OPEN: must exist
-    OUTPUT_ACCESS = 0x100102,                // SYNCHRONIZE | FILE_WRITE_ATTRIBUTES | FILE_WRITE_DATA
-    OUTPUT_SHARE = 0,
-    OUTPUT_DISPOSITION = 2,                  // FILE_CREATE: fails if the name exists
-    OPEN_OPTIONS = 0x60,                     // FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE
-};
-
 // A path longer than NATIVE_PATH_MAX_UNITS is refused with this status, before anything is opened.
-#define STATUS_PATH_TOO_LONG ((NTSTATUS)0xC0000106L)   // STATUS_NAME_TOO_LONG
+#define STATUS_PATH_TOO_LONG ((NTSTATUS)0xC0000106L)   // the system's "name too long"
 
 NTSTATUS file_open(HANDLE *file, const WCHAR *path, ULONG access, ULONG share, ULONG disposition,
                    ULONG options);
@@ -51,4 +41,4 @@ __declspec(noreturn) void process_end(void);                // exit status 0
 // Copies source with its terminator; false (destination cut and terminated) when it does not fit.
 bool wide_copy(WCHAR *destination, SIZE_T capacity_units, const WCHAR *source);
 SIZE_T wide_byte_length(const WCHAR *text);
-void wide_zero(void *buffer, SIZE_T bytes);
+void zero_bytes(void *buffer, SIZE_T bytes);   // never optimised away

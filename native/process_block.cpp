@@ -1,4 +1,4 @@
-#include "fileops/process_block.h"
+#include "native/process_block.h"
 
 // The leading fields of the process environment block, laid out as the system lays them out for
 // 32- and 64-bit processes alike.

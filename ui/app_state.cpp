@@ -1,4 +1,4 @@
-#include "fileops/app_state.h"
+#include "ui/app_state.h"
 
 AppState app;
 
