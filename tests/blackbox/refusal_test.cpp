@@ -1,23 +1,13 @@
 // Every way a command can be refused: the exact notice, and what is left on disk afterwards.
-#include "driver.h"
-#include "files.h"
-#include "res/resource.h"
+#include "tests/support/files.h"
 
 namespace {
 
+using Refusal = BlackBox;
+
 const wchar_t PASSWORD[] = L"correct horse";
 
-// Presses Shred and answers its question; the question comes before the file is touched.
-void shred_answering(At at, const App &app, int answer, const std::wstring &file)
-{
-    click(at, app, IDC_SHRED);
-    HWND box = wait_notice(at, app);
-    if (!file.empty() && file_exists(file) && !opens_exclusively(file))
-        fail_at(at, "the file is held while the Shred question is open");
-    check_and_answer(at, app, box, TEXT_SHRED_QUESTION, answer);
-}
-
-TEST_F(BlackBox, CommandsWithoutAFileCannotOpen)
+TEST_F(Refusal, CommandsWithoutAFileCannotOpen)
 {
     app_start(AT, app);
     ASSERT_EQ(text_of(AT, item(AT, app, IDC_PATH)), L"");
@@ -31,11 +21,10 @@ TEST_F(BlackBox, CommandsWithoutAFileCannotOpen)
 }
 
 // Each source the program must not open, with all three commands and both output choices.
-TEST_F(BlackBox, UnopenableSourcesAreRefused)
+TEST_F(Refusal, UnopenableSourcesAreRefused)
 {
-    Bytes content = random_bytes(100, 1);
     std::wstring held = path(L"held.txt"), bare = path(L"bare.txt"), sub = path(L"a folder");
-    write_file(AT, held, content);
+    Bytes content = make_file(AT, held, 100, 1);
     write_file(AT, bare, content);
     make_folder(AT, sub);
     HANDLE holder = CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -48,9 +37,7 @@ TEST_F(BlackBox, UnopenableSourcesAreRefused)
         SCOPED_TRACE(utf8(source));
         for (bool overwrite : {false, true}) {
             choose(AT, app, source, PASSWORD, PASSWORD, overwrite);
-            run_command(AT, app, IDC_ENCRYPT, TEXT_CANNOT_OPEN);
-            run_command(AT, app, IDC_DECRYPT, TEXT_CANNOT_OPEN);
-            run_command(AT, app, IDC_SHRED, TEXT_CANNOT_OPEN);
+            expect_refused(AT, app, TEXT_CANNOT_OPEN);
         }
         EXPECT_FALSE(file_exists(source + L".QVX"));
     }
@@ -61,11 +48,10 @@ TEST_F(BlackBox, UnopenableSourcesAreRefused)
     EXPECT_TRUE(GetFileAttributesW(sub.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(BlackBox, ConfirmationMustMatchForEncrypt)
+TEST_F(Refusal, ConfirmationMustMatchForEncrypt)
 {
     std::wstring file = path(L"confirm.txt");
-    Bytes plain = random_bytes(33, 2);
-    write_file(AT, file, plain);
+    Bytes plain = make_file(AT, file, 33, 2);
     app_start(AT, app);
     const std::wstring different[] = {L"correct hors", L"correct horse ", L"Correct horse", L""};
     for (const std::wstring &confirmation : different) {
@@ -97,16 +83,13 @@ void decrypt_with_wrong_password(At at, const App &app)
     wait_idle(at, app);
 }
 
-TEST_F(BlackBox, WrongPasswordLeavesTheContainerAndCanBeRetried)
+TEST_F(Refusal, WrongPasswordLeavesTheContainerAndCanBeRetried)
 {
     std::wstring file = path(L"secret.doc");
-    Bytes plain = random_bytes(1000, 3);
-    write_file(AT, file, plain);
+    Bytes plain = make_file(AT, file, 1000, 3);
     app_start(AT, app);
-    choose(AT, app, file, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    Bytes container = encrypt_new(AT, app, file, PASSWORD);
     std::wstring container_path = file + L".QVX";
-    Bytes container = read_file(AT, container_path);
 
     for (bool overwrite : {false, true, false}) {
         SCOPED_TRACE("overwrite " + std::to_string(overwrite));
@@ -123,12 +106,10 @@ TEST_F(BlackBox, WrongPasswordLeavesTheContainerAndCanBeRetried)
     expect_file(AT, container_path, plain);
 }
 
-TEST_F(BlackBox, ExistingOutputIsNeverReplaced)
+TEST_F(Refusal, ExistingOutputIsNeverReplaced)
 {
     std::wstring plain_path = path(L"report.txt"), other_path = path(L"other.txt");
-    Bytes plain = random_bytes(50, 4), occupant = random_bytes(70, 5);
-    write_file(AT, plain_path, plain);
-    write_file(AT, plain_path + L".QVX", occupant);
+    Bytes plain = make_file(AT, plain_path, 50, 4), occupant = make_file(AT, plain_path + L".QVX", 70, 5);
     write_file(AT, other_path, plain);
     app_start(AT, app);
 
@@ -141,9 +122,7 @@ TEST_F(BlackBox, ExistingOutputIsNeverReplaced)
     expect_file(AT, plain_path + L".QVX", occupant);
     EXPECT_TRUE(opens_exclusively(plain_path));
 
-    choose(AT, app, other_path, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
-    Bytes container = read_file(AT, other_path + L".QVX");
+    Bytes container = encrypt_new(AT, app, other_path, PASSWORD);
     write_file(AT, other_path + L".QVX.QVX", occupant);
     choose(AT, app, other_path + L".QVX", PASSWORD, L"", false);
     run_command(AT, app, IDC_DECRYPT, TEXT_WRITE_ERROR);
@@ -152,16 +131,13 @@ TEST_F(BlackBox, ExistingOutputIsNeverReplaced)
     EXPECT_TRUE(opens_exclusively(other_path + L".QVX"));
 }
 
-TEST_F(BlackBox, EmptyPasswordDoesNothing)
+TEST_F(Refusal, EmptyPasswordDoesNothing)
 {
     std::wstring file = path(L"quiet.txt"), container_path = path(L"quiet2.txt");
-    Bytes plain = random_bytes(64, 6);
-    write_file(AT, file, plain);
+    Bytes plain = make_file(AT, file, 64, 6);
     write_file(AT, container_path, plain);
     app_start(AT, app);
-    choose(AT, app, container_path, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
-    Bytes container = read_file(AT, container_path + L".QVX");
+    Bytes container = encrypt_new(AT, app, container_path, PASSWORD);
 
     struct Case {
         const std::wstring &source;
@@ -184,84 +160,6 @@ TEST_F(BlackBox, EmptyPasswordDoesNothing)
     }
     expect_file(AT, file, plain);
     expect_file(AT, container_path + L".QVX", container);
-}
-
-TEST_F(BlackBox, ShredAsksThenDeletes)
-{
-    std::wstring kept = path(L"kept.bin"), empty = path(L"empty.bin"), flagged = path(L"flagged.bin");
-    Bytes content = random_bytes(10000, 7);
-    write_file(AT, kept, content);
-    write_file(AT, empty, Bytes());
-    write_file(AT, flagged, content);
-    app_start(AT, app);
-
-    choose(AT, app, kept, L"", L"", false);
-    shred_answering(AT, app, IDNO, kept);
-    expect_no_notice(AT, app);
-    expect_idle(AT, app);
-    expect_file(AT, kept, content);
-    EXPECT_TRUE(opens_exclusively(kept));
-
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
-    EXPECT_FALSE(file_exists(kept));
-    choose(AT, app, empty, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
-    EXPECT_FALSE(file_exists(empty));
-    choose(AT, app, flagged, PASSWORD, L"", true);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
-    EXPECT_FALSE(file_exists(flagged));
-}
-
-// A reader that lets others write and delete sees the file cut to nothing; the name goes with
-// the reader's handle.
-TEST_F(BlackBox, ShredCutsTheFileUnderAnOpenReader)
-{
-    std::wstring file = path(L"watched.bin");
-    write_file(AT, file, random_bytes(5000, 8));
-    HANDLE reader = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    app_start(AT, app);
-    choose(AT, app, file, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
-    LARGE_INTEGER size;
-    EXPECT_TRUE(GetFileSizeEx(reader, &size));
-    EXPECT_EQ(size.QuadPart, 0);
-    CloseHandle(reader);
-    EXPECT_FALSE(file_exists(file));
-}
-
-// A file the test has mapped into memory cannot be cut or deleted, so what Shred wrote stays in
-// view: the pattern "QVX " over every byte, and the notice that the shred failed.
-TEST_F(BlackBox, ShredOfAMappedFileShowsThePatternAndFails)
-{
-    const size_t length = 5001;
-    std::wstring file = path(L"mapped.bin");
-    write_file(AT, file, random_bytes(length, 9));
-    HANDLE reader = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    HANDLE mapping = CreateFileMappingW(reader, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    ASSERT_TRUE(mapping);
-    const uint8_t *view = (const uint8_t *)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, length);
-    ASSERT_TRUE(view);
-    app_start(AT, app);
-    choose(AT, app, file, L"", L"", false);
-    click(AT, app, IDC_SHRED);
-    expect_notice(AT, app, TEXT_SHRED_QUESTION, IDYES);
-    HWND box = wait_notice(AT, app);
-    expect_idle(AT, app);   // told after the window is back to idle
-    check_and_answer(AT, app, box, TEXT_SHRED_FAILED);
-
-    size_t wrong = 0;
-    for (size_t i = 0; i < length; i++)
-        wrong += view[i] != "QVX "[i % 4];
-    EXPECT_EQ(wrong, 0u) << "bytes in view that are not the pattern";
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
-    CloseHandle(reader);
-    EXPECT_TRUE(file_exists(file));
-    EXPECT_TRUE(opens_exclusively(file));
 }
 
 }   // namespace

@@ -428,3 +428,18 @@ void BlackBox::TearDown()
     remove_tree(folder);
     EXPECT_FALSE(file_exists(folder)) << "left behind: " << utf8(folder);
 }
+
+void shred_answering(At at, const App &app, int answer, const std::wstring &file)
+{
+    click(at, app, IDC_SHRED);
+    HWND box = wait_notice(at, app);
+    if (!file.empty() && file_exists(file) && !opens_exclusively(file))
+        fail_at(at, "the file is held while the Shred question is open");
+    check_and_answer(at, app, box, TEXT_SHRED_QUESTION, answer);
+}
+
+void expect_refused(At at, const App &app, const std::wstring &notice, std::initializer_list<int> commands)
+{
+    for (int command : commands)
+        run_command(at, app, command, notice);
+}
