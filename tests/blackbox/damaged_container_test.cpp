@@ -39,8 +39,7 @@ void expect_refused_as_damaged(At at, const App &app, const std::wstring &file, 
 {
     Bytes before = read_file(at, file);
     for (bool overwrite : {false, true}) {
-        choose(at, app, file, password, L"", overwrite);
-        run_command(at, app, IDC_DECRYPT, TEXT_DAMAGED);
+        run_command(at, app, {file, password, L"", overwrite}, IDC_DECRYPT, TEXT_DAMAGED);
         expect_file(at, file, before);
         if (file_exists(file + L".QVX"))
             fail_at(at, "an output file was created for a damaged container");
@@ -99,16 +98,14 @@ TEST_F(DamagedContainer, LengthFieldUpToTheDataIsAccepted)
     put_word(container, 0, word_at(container, 4) ^ 12);
     std::wstring padded = path(L"padded.QVX");
     write_file(AT, padded, container);
-    choose(AT, app, padded, PASSWORD, L"", false);
-    run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+    run_command(AT, app, {padded, PASSWORD, L"", false}, IDC_DECRYPT, TEXT_DONE);
     Bytes with_pad = plain;
     with_pad.resize(12, 0);
     expect_file(AT, padded + L".QVX", with_pad);
 
     std::wstring empty = path(L"empty.QVX");
     write_file(AT, empty, header(0xCAFE, 0, check_value(PASSWORD)));
-    choose(AT, app, empty, PASSWORD, L"", true);
-    run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+    run_command(AT, app, {empty, PASSWORD, L"", true}, IDC_DECRYPT, TEXT_DONE);
     expect_file(AT, empty, Bytes());
 }
 

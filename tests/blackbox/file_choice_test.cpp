@@ -21,8 +21,7 @@ TEST_F(FileChoice, CommandLineArgumentFillsThePathBox)
 
     app_start(AT, app, L" \"" + spaced + L"\"");
     EXPECT_EQ(utf8(text_of(AT, item(AT, app, IDC_PATH))), utf8(spaced));
-    choose(AT, app, spaced, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(AT, app, {spaced, PASSWORD, PASSWORD, false}, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, spaced + L".QVX"), plain, PASSWORD);
     app_end(app);
 

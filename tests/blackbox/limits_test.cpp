@@ -17,14 +17,11 @@ TEST_F(Limits, PasswordCountsUpTo129Units)
     std::wstring long_password;
     for (int i = 0; i < 140; i++)
         long_password += (wchar_t)(L'a' + i % 26);
-    choose(AT, app, file, long_password, long_password, true);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(AT, app, {file, long_password, long_password, true}, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, file), plain, long_password.substr(0, 129));
 
-    choose(AT, app, file, long_password.substr(0, 128), L"", true);
-    run_command(AT, app, IDC_DECRYPT, TEXT_WRONG_PASSWORD);
-    choose(AT, app, file, long_password.substr(0, 129), L"", true);
-    run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+    run_command(AT, app, {file, long_password.substr(0, 128), L"", true}, IDC_DECRYPT, TEXT_WRONG_PASSWORD);
+    run_command(AT, app, {file, long_password.substr(0, 129), L"", true}, IDC_DECRYPT, TEXT_DONE);
     expect_file(AT, file, plain);
 }
 
@@ -48,21 +45,17 @@ TEST_F(Limits, PathsThatDoNotFitAreRefused)
     // 251 units leave room for ".QVX" within 255: the new file is made.
     std::wstring fits = path_of_length(AT, folder, 251);
     write_file(AT, fits, plain);
-    choose(AT, app, fits, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(AT, app, {fits, PASSWORD, PASSWORD, false}, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, fits + L".QVX"), plain, PASSWORD);
     // Its 255-unit container opens, but its own ".QVX" would not fit.
-    choose(AT, app, fits + L".QVX", PASSWORD, L"", false);
-    run_command(AT, app, IDC_DECRYPT, TEXT_CANNOT_OPEN);
+    run_command(AT, app, {fits + L".QVX", PASSWORD, L"", false}, IDC_DECRYPT, TEXT_CANNOT_OPEN);
     EXPECT_FALSE(file_exists(fits + L".QVX.QVX"));
-    choose(AT, app, fits + L".QVX", PASSWORD, L"", true);
-    run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+    run_command(AT, app, {fits + L".QVX", PASSWORD, L"", true}, IDC_DECRYPT, TEXT_DONE);
     expect_file(AT, fits + L".QVX", plain);
 
     std::wstring no_room = path_of_length(AT, folder, 252);
     write_file(AT, no_room, plain);
-    choose(AT, app, no_room, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_CANNOT_OPEN);
+    run_command(AT, app, {no_room, PASSWORD, PASSWORD, false}, IDC_ENCRYPT, TEXT_CANNOT_OPEN);
     EXPECT_FALSE(file_exists(no_room + L".QVX"));
     expect_file(AT, no_room, plain);
     choose(AT, app, no_room, PASSWORD, PASSWORD, true);   // in place it still fits
@@ -80,8 +73,7 @@ TEST_F(Limits, PathsThatDoNotFitAreRefused)
 
     std::wstring longest = path_of_length(AT, folder, 255);
     write_file(AT, longest, plain);
-    choose(AT, app, longest, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
+    run_command(AT, app, {longest, L"", L"", false}, IDC_SHRED, TEXT_DONE);
     EXPECT_FALSE(file_exists(longest));
 }
 
@@ -108,8 +100,7 @@ TEST_F(Limits, FilesTooLargeForOneBufferAreRefused)
     // Shred's fill count is sound only below 2 GiB.
     std::wstring two_gib = path(L"two GiB");
     make_sparse(AT, two_gib, 1ull << 31);
-    choose(AT, app, two_gib, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_TOO_LARGE);
+    run_command(AT, app, {two_gib, L"", L"", false}, IDC_SHRED, TEXT_TOO_LARGE);
     EXPECT_EQ(file_size(AT, two_gib), 1ull << 31);
 }
 

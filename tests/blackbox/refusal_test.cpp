@@ -57,15 +57,13 @@ TEST_F(Refusal, ConfirmationMustMatchForEncrypt)
     for (const std::wstring &confirmation : different) {
         for (bool overwrite : {false, true}) {
             SCOPED_TRACE("confirmation \"" + utf8(confirmation) + "\", overwrite " + std::to_string(overwrite));
-            choose(AT, app, file, PASSWORD, confirmation, overwrite);
-            run_command(AT, app, IDC_ENCRYPT, TEXT_CONFIRM_DIFFERS);
+            run_command(AT, app, {file, PASSWORD, confirmation, overwrite}, IDC_ENCRYPT, TEXT_CONFIRM_DIFFERS);
             expect_file(AT, file, plain);
             EXPECT_FALSE(file_exists(file + L".QVX"));
             EXPECT_TRUE(opens_exclusively(file)) << "the file is still held";
         }
     }
-    choose(AT, app, file, PASSWORD, PASSWORD, true);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(AT, app, {file, PASSWORD, PASSWORD, true}, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, file), plain, PASSWORD);
 }
 
@@ -101,8 +99,7 @@ TEST_F(Refusal, WrongPasswordLeavesTheContainerAndCanBeRetried)
         EXPECT_FALSE(file_exists(container_path + L".QVX"));
         EXPECT_TRUE(opens_exclusively(container_path));
     }
-    choose(AT, app, container_path, PASSWORD, L"", true);
-    run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+    run_command(AT, app, {container_path, PASSWORD, L"", true}, IDC_DECRYPT, TEXT_DONE);
     expect_file(AT, container_path, plain);
 }
 
@@ -124,8 +121,7 @@ TEST_F(Refusal, ExistingOutputIsNeverReplaced)
 
     Bytes container = encrypt_new(AT, app, other_path, PASSWORD);
     write_file(AT, other_path + L".QVX.QVX", occupant);
-    choose(AT, app, other_path + L".QVX", PASSWORD, L"", false);
-    run_command(AT, app, IDC_DECRYPT, TEXT_WRITE_ERROR);
+    run_command(AT, app, {other_path + L".QVX", PASSWORD, L"", false}, IDC_DECRYPT, TEXT_WRITE_ERROR);
     expect_file(AT, other_path + L".QVX", container);
     expect_file(AT, other_path + L".QVX.QVX", occupant);
     EXPECT_TRUE(opens_exclusively(other_path + L".QVX"));

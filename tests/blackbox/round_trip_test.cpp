@@ -28,8 +28,7 @@ TEST_F(RoundTrip, IntoNewFiles)
         expect_container_of(AT, container, plain, PASSWORD);
 
         // Decrypt takes no confirmation: an empty one must not matter.
-        choose(AT, app, plain_path + L".QVX", PASSWORD, L"", false);
-        run_command(AT, app, IDC_DECRYPT, TEXT_DONE);
+        run_command(AT, app, {plain_path + L".QVX", PASSWORD, L"", false}, IDC_DECRYPT, TEXT_DONE);
         expect_bar_range(AT, app, size);
         expect_file(AT, plain_path + L".QVX.QVX", plain);
         expect_file(AT, plain_path + L".QVX", container);
@@ -59,8 +58,7 @@ TEST_F(RoundTrip, InPlace)
         std::wstring file = path(L"in place " + std::to_wstring(size));
         Bytes plain = make_file(AT, file, size, size + 100);
 
-        choose(AT, app, file, PASSWORD, PASSWORD, true);
-        run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+        run_command(AT, app, {file, PASSWORD, PASSWORD, true}, IDC_ENCRYPT, TEXT_DONE);
         expect_container_of(AT, read_file(AT, file), plain, PASSWORD);
         EXPECT_FALSE(file_exists(file + L".QVX"));
 

@@ -24,11 +24,9 @@ TEST_F(Shred, AsksThenDeletes)
 
     run_command(AT, app, IDC_SHRED, TEXT_DONE);
     EXPECT_FALSE(file_exists(kept));
-    choose(AT, app, empty, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
+    run_command(AT, app, {empty, L"", L"", false}, IDC_SHRED, TEXT_DONE);
     EXPECT_FALSE(file_exists(empty));
-    choose(AT, app, flagged, PASSWORD, L"", true);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
+    run_command(AT, app, {flagged, PASSWORD, L"", true}, IDC_SHRED, TEXT_DONE);
     EXPECT_FALSE(file_exists(flagged));
 }
 
@@ -42,8 +40,7 @@ TEST_F(Shred, CutsTheFileUnderAnOpenReader)
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     app_start(AT, app);
-    choose(AT, app, file, L"", L"", false);
-    run_command(AT, app, IDC_SHRED, TEXT_DONE);
+    run_command(AT, app, {file, L"", L"", false}, IDC_SHRED, TEXT_DONE);
     LARGE_INTEGER size;
     EXPECT_TRUE(GetFileSizeEx(reader, &size));
     EXPECT_EQ(size.QuadPart, 0);

@@ -364,6 +364,12 @@ void run_command(At at, const App &app, int command, const std::wstring &notice)
     expect_no_new_threads(at, app, before);
 }
 
+void run_command(At at, const App &app, const Choice &choice, int command, const std::wstring &notice)
+{
+    choose(at, app, choice.path, choice.password, choice.confirmation, choice.overwrite);
+    run_command(at, app, command, notice);
+}
+
 HWND find_other_dialog(const App &app) { return find_dialog(app.process.dwProcessId, nullptr, app.main); }
 
 std::string other_dialog_note(const App &app)

@@ -119,6 +119,13 @@ void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before,
 // Presses a command button, expects `notice` (after a Yes to the Shred question), answers it, and
 // checks that the window is idle and no thread of the command remains.
 void run_command(At at, const App &app, int command, const std::wstring &notice);
+// What choose() fills in.
+struct Choice {
+    std::wstring path, password, confirmation;
+    bool overwrite;
+};
+// choose() with `choice`, then run_command().
+void run_command(At at, const App &app, const Choice &choice, int command, const std::wstring &notice);
 
 // Presses Shred and gives `answer` to its question, which comes before `file` (if it exists) is
 // touched.

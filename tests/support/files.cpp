@@ -221,7 +221,6 @@ void expect_file(At at, const std::wstring &path, const Bytes &expected)
 
 Bytes encrypt_new(At at, const App &app, const std::wstring &path, const std::wstring &password)
 {
-    choose(at, app, path, password, password, false);
-    run_command(at, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(at, app, {path, password, password, false}, IDC_ENCRYPT, TEXT_DONE);
     return read_file(at, path + L".QVX");
 }
