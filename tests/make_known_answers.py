@@ -82,12 +82,6 @@ def cpp_bytes(data):
     return "Bytes{" + ", ".join(str(b) for b in data) + "}"
 
 
-def cpp_text(text):
-    if all(0x20 <= ord(c) < 0xFFFF for c in text):
-        return 'u"' + text + '"'
-    return 'u"' + "".join("\\x%04X" % c for c in units(text)) + '"'
-
-
 def container_lines():
     hello = b"Hello, QVX!"
     eight = bytes(range(1, 9))
@@ -108,8 +102,10 @@ def cpp_word(value):
 
 
 def password_lines():
-    texts = ["a", "ab", "ba", "密码Pass123", "\uFFFF\uFFFF", ""]
-    return ['        {%s, %s, %s},' % (cpp_text(t), cpp_word(check_value(t)), cpp_word(companion(t))) for t in texts]
+    # Each text with its spelling in the test source.
+    texts = [("a", 'u"a"'), ("ab", 'u"ab"'), ("ba", 'u"ba"'), ("密码Pass123", 'u"密码Pass123"'),
+             ("\uFFFF\uFFFF", r'u"\xFFFF\xFFFF"'), ("", 'u""')]
+    return ["        {%s, %s, %s}," % (source, cpp_word(check_value(t)), cpp_word(companion(t))) for t, source in texts]
 
 
 def main(args):
