@@ -53,7 +53,8 @@ Bytes hex(const char *text)
     return out;
 }
 
-// Vectors from an independent script that follows the container rules word by word:
+// Printed by make_known_answers.py beside this file, a second implementation that follows the
+// container rules word by word (and checked against these lines by the host test run):
 //   seed = stamp ^ L; d += [0]; for i in range(n): k = ror(k, 1); out[i] = d[i] + d[i+1] + k
 TEST(ContainerVectors, KnownContainers)
 {

@@ -7,7 +7,8 @@
 
 namespace {
 
-// Vectors from an independent script of the rules, over the UTF-16 units of each text:
+// Printed by make_known_answers.py beside this file, a second implementation of the rules (and
+// checked against these lines by the host test run), over the UTF-16 units of each text:
 //   check:     x = (x & 0xFFFF0000) | c; x = x*x mod 2^32; h = ror(h + x, 1)
 //   companion: a.lo = c; b.lo = b.lo + c_next + c; a, b = lo and hi of a*b; h = rol(h + a, 1)
 TEST(PasswordVectors, CheckAndCompanion)

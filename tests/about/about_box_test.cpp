@@ -6,8 +6,8 @@
 
 #include "about_driver.h"
 #include "res/resource.h"
-#include "shot.h"
-#include "tests/blackbox/layout.h"
+#include "tests/support/shot.h"
+#include "tests/support/layout.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "http_server.h"
-#include "tests/blackbox/driver.h"
+#include "tests/support/http_server.h"
+#include "tests/support/driver.h"
 
 extern const wchar_t ABOUT_CAPTION[];
 extern const wchar_t TEXT_NO_SERVER[];          // the pane's failure text

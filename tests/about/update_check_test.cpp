@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "about_driver.h"
-#include "tests/blackbox/files.h"
+#include "tests/support/files.h"
 
 namespace {
 

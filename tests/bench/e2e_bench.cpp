@@ -7,7 +7,7 @@
 
 #include <stdio.h>
 
-#include "../blackbox/driver.h"
+#include "tests/support/driver.h"
 #include "res/resource.h"
 
 namespace {

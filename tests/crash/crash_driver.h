@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/blackbox/driver.h"
+#include "tests/support/driver.h"
 
 extern const wchar_t REPORT_CAPTION[];   // "异常崩溃报告"
 

@@ -5,8 +5,8 @@
 
 #include "crash_driver.h"
 #include "res/resource.h"
-#include "tests/about/shot.h"
-#include "tests/blackbox/layout.h"
+#include "tests/support/shot.h"
+#include "tests/support/layout.h"
 
 namespace {
 

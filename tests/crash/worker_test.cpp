@@ -5,7 +5,7 @@
 
 #include "crash_driver.h"
 #include "res/resource.h"
-#include "tests/blackbox/files.h"
+#include "tests/support/files.h"
 
 namespace {
 

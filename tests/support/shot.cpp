@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include <fstream>
+#include <set>
 #include <vector>
 
 namespace {
@@ -80,11 +81,11 @@ std::string png_of(int width, int height, const std::vector<uint8_t> &bgr, size_
 
 }   // namespace
 
-bool save_window_png(HWND window, const std::wstring &path)
+size_t save_window_png(HWND window, const std::wstring &path)
 {
     RECT r;
     if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
-        return false;
+        return 0;
     int width = r.right - r.left, height = r.bottom - r.top;
     size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
     std::vector<uint8_t> bgr(stride * height);
@@ -106,8 +107,16 @@ bool save_window_png(HWND window, const std::wstring &path)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     if (!ok)
-        return false;
+        return 0;
     std::ofstream file(path.c_str(), std::ios::binary);
     file << png_of(width, height, bgr, stride);
-    return file.good();
+    if (!file.good())
+        return 0;
+    std::set<uint32_t> colours;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const uint8_t *pixel = &bgr[y * stride + x * 3];
+            colours.insert(pixel[0] | pixel[1] << 8 | pixel[2] << 16);
+        }
+    return colours.size();
 }

@@ -8,8 +8,11 @@
 #include <stdint.h>
 
 #include <exception>
+#include <initializer_list>
 #include <set>
 #include <string>
+
+#include "res/resource.h"
 
 // Where a helper was called from, so that its failure names the test's line.
 struct At {
@@ -116,6 +119,20 @@ void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before,
 // Presses a command button, expects `notice` (after a Yes to the Shred question), answers it, and
 // checks that the window is idle and no thread of the command remains.
 void run_command(At at, const App &app, int command, const std::wstring &notice);
+// What choose() fills in.
+struct Choice {
+    std::wstring path, password, confirmation;
+    bool overwrite;
+};
+// choose() with `choice`, then run_command().
+void run_command(At at, const App &app, const Choice &choice, int command, const std::wstring &notice);
+
+// Presses Shred and gives `answer` to its question, which comes before `file` (if it exists) is
+// touched.
+void shred_answering(At at, const App &app, int answer, const std::wstring &file);
+// Runs each command in turn and expects each to end with `notice`.
+void expect_refused(At at, const App &app, const std::wstring &notice,
+                    std::initializer_list<int> commands = {IDC_ENCRYPT, IDC_DECRYPT, IDC_SHRED});
 
 // Windows of the program other than its main window and notices (the open-file dialog).
 HWND find_other_dialog(const App &app);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/blackbox/driver.h"
+#include "driver.h"
 
 std::string http_reply(const std::string &status, const std::string &headers, const std::string &body);
 std::string http_ok(const std::string &body);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "res/resource.h"
+
 Bytes random_bytes(size_t count, uint64_t seed)
 {
     Bytes data(count);
@@ -42,6 +44,13 @@ void write_file(At at, const std::wstring &path, const Bytes &data)
     }
     if (!CloseHandle(file))
         stop_at(at, last_error("cannot close", path));
+}
+
+Bytes make_file(At at, const std::wstring &path, size_t size, uint64_t seed)
+{
+    Bytes data = random_bytes(size, seed);
+    write_file(at, path, data);
+    return data;
 }
 
 Bytes read_file(At at, const std::wstring &path)
@@ -208,4 +217,10 @@ void expect_file(At at, const std::wstring &path, const Bytes &expected)
     auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin());
     if (diff.first != actual.end())
         fail_at(at, utf8(path) + " differs at byte " + std::to_string(diff.first - actual.begin()));
+}
+
+Bytes encrypt_new(At at, const App &app, const std::wstring &path, const std::wstring &password)
+{
+    run_command(at, app, {path, password, password, false}, IDC_ENCRYPT, TEXT_DONE);
+    return read_file(at, path + L".QVX");
 }

@@ -6,24 +6,22 @@
 
 #include <vector>
 
-#include "driver.h"
-#include "files.h"
-#include "res/resource.h"
+#include "tests/support/files.h"
 
 namespace {
 
+using FileChoice = BlackBox;
+
 const wchar_t PASSWORD[] = L"pick";
 
-TEST_F(BlackBox, CommandLineArgumentFillsThePathBox)
+TEST_F(FileChoice, CommandLineArgumentFillsThePathBox)
 {
     std::wstring spaced = path(L"示例 文件.txt");
-    Bytes plain = random_bytes(77, 13);
-    write_file(AT, spaced, plain);
+    Bytes plain = make_file(AT, spaced, 77, 13);
 
     app_start(AT, app, L" \"" + spaced + L"\"");
     EXPECT_EQ(utf8(text_of(AT, item(AT, app, IDC_PATH))), utf8(spaced));
-    choose(AT, app, spaced, PASSWORD, PASSWORD, false);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
+    run_command(AT, app, {spaced, PASSWORD, PASSWORD, false}, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, spaced + L".QVX"), plain, PASSWORD);
     app_end(app);
 
@@ -76,7 +74,7 @@ void wait_path_shown(At at, const App &app, const std::wstring &expected)
     }
 }
 
-TEST_F(BlackBox, DroppedFilesShowOnlyTheFirst)
+TEST_F(FileChoice, DroppedFilesShowOnlyTheFirst)
 {
     std::wstring first = path(L"first 一.txt"), second = path(L"second.txt"), third = path(L"third.txt");
     Bytes plain = random_bytes(5, 14);
@@ -142,11 +140,11 @@ void press_escape(At at, const App &app)
         stop_at(at, "cannot post Escape");
 }
 
-TEST_F(BlackBox, EscapeAndBrowseOpenTheFileDialog)
+TEST_F(FileChoice, EscapeAndBrowseOpenTheFileDialog)
 {
     std::wstring current = path(L"当前 file.txt"), other = path(L"other file.txt");
-    write_file(AT, current, random_bytes(3, 15));
-    write_file(AT, other, random_bytes(3, 16));
+    make_file(AT, current, 3, 15);
+    make_file(AT, other, 3, 16);
     app_start(AT, app, L" \"" + current + L"\"");
 
     press_escape(AT, app);

@@ -1,11 +1,11 @@
 // The window while a command works on a large file, and closing it meanwhile.
 #include <algorithm>
 
-#include "driver.h"
-#include "files.h"
-#include "res/resource.h"
+#include "tests/support/files.h"
 
 namespace {
+
+using LongCommand = BlackBox;
 
 const wchar_t PASSWORD[] = L"big one";
 const size_t LARGE = 200u << 20;
@@ -63,11 +63,10 @@ bool wait_status(At at, const App &app, const std::wstring &text)
     return true;
 }
 
-TEST_F(BlackBox, LargeFileInPlaceShowsProgressAndSurvivesClose)
+TEST_F(LongCommand, LargeFileInPlaceShowsProgressAndSurvivesClose)
 {
     std::wstring file = path(L"large.bin");
-    Bytes plain = random_bytes(LARGE, 17);
-    write_file(AT, file, plain);
+    Bytes plain = make_file(AT, file, LARGE, 17);
     app_start(AT, app);
     choose(AT, app, file, PASSWORD, PASSWORD, true);
 
@@ -103,11 +102,10 @@ TEST_F(BlackBox, LargeFileInPlaceShowsProgressAndSurvivesClose)
     EXPECT_TRUE(opens_exclusively(file));
 }
 
-TEST_F(BlackBox, ClosingDuringACommandEndsWithoutANotice)
+TEST_F(LongCommand, ClosingEndsWithoutANotice)
 {
     std::wstring file = path(L"closing.bin");
-    Bytes plain = random_bytes(LARGE / 2, 18);
-    write_file(AT, file, plain);
+    Bytes plain = make_file(AT, file, LARGE / 2, 18);
     app_start(AT, app);
     choose(AT, app, file, PASSWORD, PASSWORD, false);
     click(AT, app, IDC_ENCRYPT);

@@ -1,14 +1,17 @@
-// The main window as a user first sees it: caption, styles, and every control where it belongs.
+// The main window as a user first sees it: caption, styles, every control where it belongs, and a
+// picture of it for a person to look at.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <vector>
 
-#include "driver.h"
-#include "layout.h"
-#include "res/resource.h"
+#include "tests/support/files.h"
+#include "tests/support/layout.h"
+#include "tests/support/shot.h"
 
 namespace {
+
+using MainWindow = BlackBox;
 
 const DWORD NO_STYLE = 0;
 const DWORD EDIT_PASSWORD = WS_BORDER | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL;
@@ -35,7 +38,7 @@ const std::vector<LayoutRow> ROWS = {
 };
 const size_t BANNER_ROW = 13;
 
-TEST_F(BlackBox, MainWindowMatchesLayoutTable)
+TEST_F(MainWindow, MatchesLayoutTable)
 {
     app_start(AT, app);
     wchar_t caption[256] = L"";
@@ -58,6 +61,25 @@ TEST_F(BlackBox, MainWindowMatchesLayoutTable)
     EXPECT_EQ(send(AT, item(AT, app, IDC_OVERWRITE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(bar_position(AT, app), 0);
     expect_idle(AT, app);
+}
+
+// Kept as main-window.png in the build folder, with a Chinese file name in the path box.
+TEST_F(MainWindow, Picture)
+{
+    std::wstring file = path(L"示例 文件.txt");
+    make_file(AT, file, 7, 19);
+    app_start(AT, app, L" \"" + file + L"\"");
+    EXPECT_EQ(utf8(text_of(AT, item(AT, app, IDC_PATH))), utf8(file));
+    SetForegroundWindow(app.main);
+    RedrawWindow(app.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    send(AT, app.main, WM_NULL, 0, 0);
+    // Until every control has painted the window is mostly plain; text, banner and controls make
+    // many colours.
+    std::wstring picture = windows_path(QVX_ARTIFACTS "/main-window.png");
+    size_t colours = 0;
+    wait_for(WAIT_MS, [&] { return (colours = save_window_png(app.main, picture)) > 64; });
+    EXPECT_GT(colours, 64u) << utf8(picture);
+    printf("main window picture: %s, %u colours\n", QVX_ARTIFACTS "/main-window.png", (unsigned)colours);
 }
 
 }   // namespace

@@ -13,6 +13,8 @@ typedef std::vector<uint8_t> Bytes;
 
 Bytes random_bytes(size_t count, uint64_t seed);
 void write_file(At at, const std::wstring &path, const Bytes &data);
+// A file of `size` random bytes from `seed`; returns what was written.
+Bytes make_file(At at, const std::wstring &path, size_t size, uint64_t seed);
 Bytes read_file(At at, const std::wstring &path);
 bool file_exists(const std::wstring &path);
 uint64_t file_size(At at, const std::wstring &path);
@@ -33,3 +35,6 @@ Bytes decipher(const Bytes &container);
 void expect_container_of(At at, const Bytes &container, const Bytes &plain, const std::wstring &password);
 // Fails at the caller when the file's bytes differ from `expected`, without printing them all.
 void expect_file(At at, const std::wstring &path, const Bytes &expected);
+
+// Encrypts `path` into a new "path.QVX" through the window and returns the container.
+Bytes encrypt_new(At at, const App &app, const std::wstring &path, const std::wstring &password);

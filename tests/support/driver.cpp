@@ -364,6 +364,12 @@ void run_command(At at, const App &app, int command, const std::wstring &notice)
     expect_no_new_threads(at, app, before);
 }
 
+void run_command(At at, const App &app, const Choice &choice, int command, const std::wstring &notice)
+{
+    choose(at, app, choice.path, choice.password, choice.confirmation, choice.overwrite);
+    run_command(at, app, command, notice);
+}
+
 HWND find_other_dialog(const App &app) { return find_dialog(app.process.dwProcessId, nullptr, app.main); }
 
 std::string other_dialog_note(const App &app)
@@ -427,4 +433,19 @@ void BlackBox::TearDown()
     app_end(app);
     remove_tree(folder);
     EXPECT_FALSE(file_exists(folder)) << "left behind: " << utf8(folder);
+}
+
+void shred_answering(At at, const App &app, int answer, const std::wstring &file)
+{
+    click(at, app, IDC_SHRED);
+    HWND box = wait_notice(at, app);
+    if (!file.empty() && file_exists(file) && !opens_exclusively(file))
+        fail_at(at, "the file is held while the Shred question is open");
+    check_and_answer(at, app, box, TEXT_SHRED_QUESTION, answer);
+}
+
+void expect_refused(At at, const App &app, const std::wstring &notice, std::initializer_list<int> commands)
+{
+    for (int command : commands)
+        run_command(at, app, command, notice);
 }
