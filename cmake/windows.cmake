@@ -8,6 +8,8 @@ else()
     list(APPEND QVX_WINDOWS_LINK_OPTIONS -Wl,--high-entropy-va)
 endif()
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
+# The command-line companion is a console program with the same reach.
+string(REPLACE "subsystem,windows" "subsystem,console" QVX_CLI_LINK_OPTIONS "${QVX_WINDOWS_LINK_OPTIONS}")
 
 # File operations and feedback: linked by the program and by the tests of the native layer.
 add_library(qvx_fileops STATIC fileops/native.cpp fileops/feedback.cpp fileops/pipeline.cpp
