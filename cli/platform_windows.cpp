@@ -271,6 +271,7 @@ bool error_is_terminal(void)
 int environment_password(const char *name, char16_t *password, size_t units)
 {
     wchar_t value[1024];
+    SetLastError(0);
     DWORD got = GetEnvironmentVariableW(to_wide(name).c_str(), value, 1024);
     if (got == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
         return 0;

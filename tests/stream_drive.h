@@ -43,12 +43,13 @@ static inline bool stream_decrypt(const std::vector<uint8_t> &container, const C
                                   std::vector<uint8_t> *plain)
 {
     uint8_t header[CONTAINER_HEADER_SIZE] = {};
-    memcpy(header, container.data(), container.size() < sizeof header ? container.size() : sizeof header);
+    std::copy_n(container.begin(), container.size() < sizeof header ? container.size() : sizeof header, header);
     ContainerLayout layout;
     if (!container_layout(header, container.size(), &layout))
         return false;
     std::vector<uint8_t> whole(layout.stray + 4 * (size_t)layout.words);
-    memcpy(whole.data(), container.data() + CONTAINER_HEADER_SIZE, layout.stray);
+    std::copy(container.begin() + CONTAINER_HEADER_SIZE,
+              container.begin() + CONTAINER_HEADER_SIZE + layout.stray, whole.begin());
     DecryptStream s;
     decrypt_stream_begin(&s, header, &layout);
     while (s.below > 0) {
@@ -60,7 +61,7 @@ static inline bool stream_decrypt(const std::vector<uint8_t> &container, const C
         uint32_t got = decrypt_stream_chunk(&s, chunk.data(), s.below - first);
         if (got != first)
             return false;
-        memcpy(whole.data() + layout.stray + 4 * (size_t)first, chunk.data(), chunk.size());
+        std::copy(chunk.begin(), chunk.end(), whole.begin() + layout.stray + 4 * (size_t)first);
     }
     plain->assign(whole.begin(), whole.begin() + layout.plain_len);
     return true;

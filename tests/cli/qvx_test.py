@@ -29,8 +29,9 @@ def run(program, args, password=PASSWORD, timeout=300):
     env.pop("QVX_PASSWORD", None)
     if password is not None:
         env["QVX_PASSWORD"] = password
+    # A session of its own has no terminal to ask, even when the tests run from one.
     return subprocess.run(program + args, env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                          timeout=timeout)
+                          timeout=timeout, start_new_session=True)
 
 
 def digest(path):
@@ -202,7 +203,8 @@ class LinuxQvx(Folder, unittest.TestCase):
             shutil.copyfile(original, target)
             moment = self.rng.uniform(0, full)
             process = subprocess.Popen([QVX, *args], env=dict(os.environ, QVX_PASSWORD=PASSWORD),
-                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                       start_new_session=True)
             time.sleep(moment)
             process.send_signal(signal.SIGKILL)
             process.wait(timeout=60)
