@@ -237,6 +237,9 @@ static int decrypt_stream(PlatformFile in, const uint8_t *header, const Containe
 {
     uint32_t plain_len = layout->plain_len;
     uint32_t stray = layout->stray < plain_len ? layout->stray : plain_len;
+    // Sized first, so that the writes walking down the file never move its end.
+    if (!file_set_size(out->file, plain_len))
+        return io_failure(path, "cannot write");
     if (!file_read_at(in, chunk, stray, CONTAINER_HEADER_SIZE) || !file_write_at(out->file, chunk, stray, 0))
         return io_failure(path, "cannot copy");
     DecryptStream s;
@@ -255,8 +258,6 @@ static int decrypt_stream(PlatformFile in, const uint8_t *header, const Containe
         done += 4 * (uint64_t)words;
         progress_step(progress, done);
     }
-    if (!file_set_size(out->file, plain_len))
-        return io_failure(path, "cannot write");
     return EXIT_DONE;
 }
 
