@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,7 +18,25 @@
 
 int qvx_main(int argc, char **argv);
 
-int main(int argc, char **argv) { return qvx_main(argc, argv); }
+// The temporary file being written, so that an interruption from the keyboard or a hang-up
+// takes it away (a kill cannot; its name marks it as no result).
+static char current_temp[4096];
+static volatile sig_atomic_t temp_open;
+
+static void interrupted(int signal_number)
+{
+    if (temp_open)
+        unlink(current_temp);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+int main(int argc, char **argv)
+{
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        signal(signal_number, interrupted);
+    return qvx_main(argc, argv);
+}
 
 static const char *reason = "";
 static char reason_text[128];
@@ -84,9 +103,15 @@ bool file_create_temp(const char *folder, char *name, size_t name_size, Platform
 {
     if ((size_t)snprintf(name, name_size, "%s" TEMP_PREFIX "XXXXXX", folder) >= name_size)
         return fail_with("name too long");
-    int fd = mkostemp(name, O_CLOEXEC);
+    if (strlen(name) >= sizeof current_temp)
+        return fail_with("name too long");
+    temp_open = 0;
+    strcpy(current_temp, name);
+    int fd = mkostemp(current_temp, O_CLOEXEC);
     if (fd < 0)
         return fail_errno();
+    temp_open = 1;
+    strcpy(name, current_temp);
     *file = fd;
     return true;
 }
@@ -147,6 +172,7 @@ static bool flush_folder(const char *path)
 
 bool path_rename(const char *from, const char *to, bool replace)
 {
+    temp_open = 0;
     if (replace) {
         if (rename(from, to) != 0)
             return fail_errno();
@@ -161,7 +187,12 @@ bool path_rename(const char *from, const char *to, bool replace)
     return flush_folder(to);
 }
 
-bool path_delete(const char *path) { return unlink(path) == 0 || fail_errno(); }
+bool path_delete(const char *path)
+{
+    if (strcmp(path, current_temp) == 0)
+        temp_open = 0;
+    return unlink(path) == 0 || fail_errno();
+}
 
 // One line from the terminal, echoed or not; false without a terminal.
 static bool terminal_line(const char *prompt, bool echo, char *line, size_t size)
@@ -174,7 +205,7 @@ static bool terminal_line(const char *prompt, bool echo, char *line, size_t size
     if (hidden) {
         quiet = saved;
         quiet.c_lflag &= ~(tcflag_t)ECHO;
-        tcsetattr(tty, TCSAFLUSH, &quiet);
+        tcsetattr(tty, TCSANOW, &quiet);
     }
     ssize_t unused = write(tty, prompt, strlen(prompt));
     (void)unused;
@@ -191,7 +222,7 @@ static bool terminal_line(const char *prompt, bool echo, char *line, size_t size
     }
     line[used] = 0;
     if (hidden) {
-        tcsetattr(tty, TCSAFLUSH, &saved);
+        tcsetattr(tty, TCSANOW, &saved);
         unused = write(tty, "\n", 1);
     }
     close(tty);
