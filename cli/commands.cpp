@@ -44,6 +44,9 @@ static void progress_begin(Progress *p, const RunOptions *run, const std::string
     p->start_ms = p->last_ms = clock_ms();
 }
 
+// Padded to a fixed width rather than cleared by an escape, which older consoles print as is.
+enum { PROGRESS_WIDTH = 79 };
+
 static void progress_step(Progress *p, uint64_t done)
 {
     uint64_t now = clock_ms();
@@ -53,16 +56,22 @@ static void progress_step(Progress *p, uint64_t done)
     double seconds = (double)(now - p->start_ms) / 1000.0;
     double rate = seconds > 0 ? (double)done / seconds : 0;
     unsigned left = rate > 0 ? (unsigned)((double)(p->total - done) / rate) : 0;
-    char line[512];
-    snprintf(line, sizeof line, "\r%.200s  %.1f / %.1f MiB  %.1f MiB/s  %u:%02u left \033[K", p->name,
-             done / 1048576.0, p->total / 1048576.0, rate / 1048576.0, left / 60, left % 60);
+    char line[PROGRESS_WIDTH + 2];
+    snprintf(line, sizeof line, "\r%-*.*s", PROGRESS_WIDTH, PROGRESS_WIDTH, "");
+    char text[PROGRESS_WIDTH + 1];
+    int length = snprintf(text, sizeof text, "%.1f / %.1f MiB  %.1f MiB/s  %u:%02u left  %s",
+                          done / 1048576.0, p->total / 1048576.0, rate / 1048576.0, left / 60, left % 60, p->name);
+    memcpy(line + 1, text, length < PROGRESS_WIDTH ? (size_t)length : (size_t)PROGRESS_WIDTH);
     print_error(line);
 }
 
 static void progress_end(Progress *p)
 {
-    if (p->shown && p->last_ms != p->start_ms)
-        print_error("\r\033[K");
+    if (!p->shown || p->last_ms == p->start_ms)
+        return;
+    char line[PROGRESS_WIDTH + 3];
+    snprintf(line, sizeof line, "\r%-*s\r", PROGRESS_WIDTH, "");
+    print_error(line);
 }
 
 // ---- files ----
