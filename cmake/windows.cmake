@@ -8,6 +8,8 @@ else()
     list(APPEND QVX_WINDOWS_LINK_OPTIONS -Wl,--high-entropy-va)
 endif()
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
+# The command-line companion is a console program with the same reach.
+string(REPLACE "subsystem,windows" "subsystem,console" QVX_CLI_LINK_OPTIONS "${QVX_WINDOWS_LINK_OPTIONS}")
 
 # The layer over the system: linked by the program, qvx.exe and the tests of the layer.
 add_library(qvx_native STATIC native/native.cpp native/process_block.cpp)

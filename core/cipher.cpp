@@ -1,9 +1,8 @@
 #include "core/container.h"
+#include "core/passes.h"
 #include "core/words.h"
 
-// The key of word i is ror(seed, i + 1), so it repeats every 32 words; keeping the 32 keys in a
-// table lets each pass work on whole 32-word chunks with no rotate in the loop.
-enum { KEY_PERIOD = 32, PROGRESS_STEP_WORDS = 64 * KEY_PERIOD };
+enum { PROGRESS_STEP_WORDS = 64 * KEY_PERIOD };
 
 uint32_t container_stamp(const uint8_t *buf) { return load32_le(buf + CONTAINER_STAMP_AT); }
 uint32_t container_seed(const uint8_t *buf) { return load32_le(buf + CONTAINER_SEED_AT); }
@@ -18,10 +17,10 @@ bool container_decipherable(const uint8_t *buf, uint32_t file_len)
         && container_plain_length(buf) <= file_len - CONTAINER_HEADER_SIZE;
 }
 
-static void make_keys(uint32_t key[KEY_PERIOD], uint32_t seed)
+void make_keys(uint32_t key[KEY_PERIOD], uint32_t seed, uint32_t first_word)
 {
     for (unsigned j = 0; j < KEY_PERIOD; j++)
-        key[j] = ror32(seed, j + 1);
+        key[j] = ror32(seed, first_word + j + 1);
 }
 
 // Progress is a plain shared word; it is stepped as unsigned so that lengths above 2 GiB wrap
@@ -31,8 +30,7 @@ static void advance(volatile int32_t *progress, int64_t delta)
     *progress = (int32_t)((uint32_t)*progress + (uint32_t)delta);
 }
 
-// d[w] += d[w + 1] + key for words first .. last − 1, all neighbours still plaintext.
-static void forward_words(uint8_t *data, uint32_t first, uint32_t last, const uint32_t *key)
+void forward_words(uint8_t *data, uint32_t first, uint32_t last, const uint32_t *key)
 {
     uint32_t w = first;
     for (; w + KEY_PERIOD <= last; w += KEY_PERIOD) {
@@ -64,7 +62,7 @@ uint32_t encrypt_in_place(uint8_t *buf, size_t buf_size, uint32_t plain_len, uin
         data[i] = 0;
 
     uint32_t key[KEY_PERIOD];
-    make_keys(key, seed);
+    make_keys(key, seed, 0);
     *progress = 0;
     if (n == 0)
         return (uint32_t)out_len;
@@ -159,9 +157,7 @@ static uint32_t backward_periods(uint8_t *data, uint32_t first, uint32_t last, u
 }
 #endif
 
-// d[w] −= d[w + 1] + key for words last − 1 down to first (a multiple of the key period); next is
-// the plaintext of word last. Returns the plaintext of word first.
-static uint32_t backward_words(uint8_t *data, uint32_t first, uint32_t last, uint32_t next,
+uint32_t backward_words(uint8_t *data, uint32_t first, uint32_t last, uint32_t next,
                                const uint32_t *key)
 {
     uint32_t w = last;
@@ -186,7 +182,7 @@ uint32_t decrypt_in_place(uint8_t *buf, size_t buf_size, uint32_t file_len,
     uint8_t *data = buf + (file_len - 4 * (size_t)n);
 
     uint32_t key[KEY_PERIOD];
-    make_keys(key, container_seed(buf));
+    make_keys(key, container_seed(buf), 0);
     *progress = (int32_t)plain_len;
 
     uint32_t next = 0;

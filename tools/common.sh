@@ -5,7 +5,7 @@ QVX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
     wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei locales-all
-    qemu-system-x86 busybox-static wine32:i386
+    qemu-system-x86 busybox-static wine32:i386 libcli11-dev openssl
 )
 
 # Installs whichever of the given Debian packages are missing.
