@@ -75,18 +75,4 @@ TEST_F(SmallDisk, NewFileThatDoesNotFitLeavesNothing)
     expect_container_of(AT, read_file(AT, file + L".QVX"), plain, PASSWORD);
 }
 
-TEST_F(SmallDisk, InPlaceGrowthThatDoesNotFitLeavesTheFile)
-{
-    ULARGE_INTEGER free_bytes;
-    ASSERT_TRUE(GetDiskFreeSpaceExW((disk + L"\\").c_str(), &free_bytes, nullptr, nullptr));
-    // The disk full to its last few bytes: the container needs one more unit than there is.
-    std::wstring file = disk + L"\\full.bin";
-    Bytes plain = random_bytes((size_t)free_bytes.QuadPart - 2, 63);
-    write_file(AT, file, plain);
-    app_start(AT, app);
-    choose(AT, app, file, PASSWORD, PASSWORD, true);
-    run_command(AT, app, IDC_ENCRYPT, TEXT_WRITE_ERROR);
-    expect_file(AT, file, plain);
-}
-
 }   // namespace
