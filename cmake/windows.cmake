@@ -17,7 +17,7 @@ target_include_directories(qvx_native PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(qvx_native PUBLIC ntdll)
 
 # The commands and the window code they drive.
-add_library(qvx_fileops STATIC fileops/pipeline.cpp ui/feedback.cpp ui/notice.cpp ui/app_state.cpp)
+add_library(qvx_fileops STATIC fileops/pipeline.cpp ui/feedback.cpp ui/notice.cpp ui/app_state.cpp ui/lifetime.cpp)
 target_link_libraries(qvx_fileops PUBLIC qvx_native qvx_core user32)
 
 add_executable(QVX WIN32 ui/entry.cpp ui/main_window.cpp about/about_box.cpp about/update_check.cpp

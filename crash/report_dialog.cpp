@@ -6,6 +6,7 @@
 #include "native/process_block.h"
 #include "res/resource.h"
 #include "ui/app_state.h"
+#include "ui/lifetime.h"
 
 enum { REPORT_BYTES = 4096 };
 
@@ -55,7 +56,8 @@ void report_crash(DWORD code, CONTEXT *context)
         hand_over[1] = (ULONG_PTR)context;
         DialogBoxParamW(process_image_base(), MAKEINTRESOURCEW(IDD_CRASH), NULL, report_proc, 0);
     }
-    process_end();
+    // A worker may still be writing a file in place: the process ends once that is done.
+    end_process_after_write();
 }
 
 // The stack words are read through the system, so that a stack pointer into unmapped memory

@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "ui/app_state.h"
 #include "ui/feedback.h"
+#include "ui/lifetime.h"
 #include "ui/notice.h"
 
 static const WCHAR TEXT_SHRED_QUESTION[] = L"粉碎后数据可能无法恢复，确定要粉碎指定文件吗？";
@@ -41,34 +42,14 @@ static void release_command(void)
     app.buffer = NULL;
 }
 
+static void leave_command(void) { InterlockedExchange(&app.command_running, 0); }
+
 static void end_command(void)
 {
     release_command();
     set_status(STATUS_READY);
     enable_commands(TRUE);
-}
-
-// Closing the window while a file is overwritten in place waits for that write and its length cut.
-static bool begin_in_place_write(void)
-{
-    return InterlockedCompareExchange(&app.write_state, WRITE_IN_PLACE, WRITE_IDLE) == WRITE_IDLE;
-}
-
-static void end_in_place_write(void)
-{
-    if (InterlockedCompareExchange(&app.write_state, WRITE_IDLE, WRITE_IN_PLACE) == WRITE_THEN_END)
-        process_end();
-}
-
-bool may_close_now(void)
-{
-    for (;;) {
-        LONG was = InterlockedCompareExchange(&app.write_state, WRITE_CLOSING, WRITE_IDLE);
-        if (was != WRITE_IN_PLACE)
-            return true;
-        if (InterlockedCompareExchange(&app.write_state, WRITE_THEN_END, WRITE_IN_PLACE) == WRITE_IN_PLACE)
-            return false;
-    }
+    leave_command();
 }
 
 static void read_inputs(void)
@@ -84,8 +65,8 @@ static void read_inputs(void)
 static bool writes_new_file(int kind) { return kind != COMMAND_SHRED && !app.overwrite; }
 
 // A path that cannot be opened as given, or leaves no room for the output's suffix, is refused
-// before anything is opened.
-static bool open_source(int kind)
+// before anything is opened; so is anything but a plain file (a folder, a device).
+static bool open_source(int kind, FileFacts *facts)
 {
     SIZE_T units = wide_byte_length(app.command_path) / 2;
     SIZE_T limit = NATIVE_PATH_MAX_UNITS - (writes_new_file(kind) ? OUTPUT_SUFFIX_UNITS : 0);
@@ -96,14 +77,16 @@ static bool open_source(int kind)
         access |= FILE_WRITE_DATA;
     if (kind == COMMAND_SHRED)
         access |= DELETE | FILE_WRITE_DATA;
-    return file_open(&app.file, app.command_path, access, SOURCE_SHARE, SOURCE_DISPOSITION,
-                     OPEN_OPTIONS) == 0;
+    if (file_open(&app.file, app.command_path, access, SOURCE_SHARE, SOURCE_DISPOSITION, OPEN_OPTIONS) != 0)
+        return false;
+    return file_facts(app.file, facts) == 0 && !facts->directory && facts->disk;
 }
 
+// Encrypt and Decrypt need the container of the file, 12 + 4 * ceil(F / 4) bytes, in 32 bits.
 static bool fits_in_memory(int kind, uint64_t length)
 {
     return kind == COMMAND_SHRED ? length <= LARGEST_SHRED
-                                 : length + CONTAINER_HEADER_SIZE <= LARGEST_BUFFER;
+                                 : CONTAINER_HEADER_SIZE + ((length + 3) & ~(uint64_t)3) <= LARGEST_BUFFER;
 }
 
 static uint64_t buffer_size(uint64_t length) { return length + CONTAINER_HEADER_SIZE + BUFFER_SLACK; }
@@ -135,12 +118,12 @@ static bool check_passwords(int kind)
 
 static void shred(void)
 {
-    set_status(STATUS_WRITING);
     for (uint32_t i = 0; i <= app.file_length / 4; i++)
         for (int b = 0; b < 4; b++)
             app.buffer[4 * (SIZE_T)i + b] = SHRED_PATTERN[b];
     if (!begin_in_place_write())
         thread_end();
+    set_status(STATUS_WRITING);
     // The pattern must reach the disk before the cut, or the old bytes may never be overwritten.
     if (file_write(app.file, app.buffer, app.file_length) != 0 || file_flush(app.file) != 0) {
         end_in_place_write();
@@ -170,23 +153,42 @@ static bool create_output(void)
                   OPEN_OPTIONS) != 0)
         return false;
     app.file = output;
-    return true;
+    // Until it is written whole, however the command or the process ends.
+    return file_delete_on_close(output) == 0;
 }
 
-// Writes the result. In place, a file that grows gets its room on the disk first, so that a full
-// disk fails before the source is touched; one that shrinks loses the extra bytes afterwards.
+// The whole allocation units a length takes on the volume.
+static uint64_t units_of(uint64_t length, uint32_t unit) { return (length + unit - 1) / unit; }
+
+// Room for an in-place file to grow, made sure of before the file is touched. Where the file
+// system cannot reserve (or will not say why not), the volume's free space decides.
+static bool room_to_grow(void)
+{
+    if (file_reserve(app.file, app.output_length) == 0)
+        return true;
+    uint64_t free_bytes;
+    uint32_t unit;
+    if (volume_space(app.file, &free_bytes, &unit) != 0)
+        return true;   // nothing to judge by: the write itself tells a full disk
+    return (units_of(app.output_length, unit) - units_of(app.file_length, unit)) * unit <= free_bytes;
+}
+
+// Writes the result. A new file is kept only once written whole. In place, a file that grows gets
+// its room on the disk first, so that a full disk fails before the source is touched; one that
+// shrinks loses the extra bytes afterwards.
 static bool write_result(const uint8_t *from)
 {
-    if (!app.overwrite)
-        return file_write(app.file, from, app.output_length) == 0;
+    if (!app.overwrite) {
+        set_status(STATUS_WRITING);
+        return file_write(app.file, from, app.output_length) == 0 && file_keep_on_close(app.file) == 0;
+    }
     if (!begin_in_place_write())
         thread_end();
+    set_status(STATUS_WRITING);
     bool grows = app.output_length > app.file_length;
-    bool written = (!grows || (file_reserve(app.file, app.output_length) == 0
-                               && file_set_length(app.file, app.output_length) == 0))
-                && file_write(app.file, from, app.output_length) == 0;
-    if (written)
-        file_set_length(app.file, app.output_length);
+    bool written = (!grows || (room_to_grow() && file_set_length(app.file, app.output_length) == 0))
+                && file_write(app.file, from, app.output_length) == 0
+                && file_set_length(app.file, app.output_length) == 0;
     end_in_place_write();
     return written;
 }
@@ -233,7 +235,6 @@ static void transform(int kind)
         result = buf + CONTAINER_HEADER_SIZE;
     }
 
-    set_status(STATUS_WRITING);
     bool written = write_result(result);
     stop_pump(app.pump_thread);
     app.pump_thread = NULL;
@@ -253,32 +254,37 @@ static DWORD WINAPI work(void *kind)
     thread_end();
 }
 
-void start_command(int kind)
+// False when the command ends here, with or without a notice.
+static bool start_phase(int kind)
 {
     if (kind == COMMAND_SHRED && notice(app.main_window, TEXT_SHRED_QUESTION, NOTICE_QUESTION) != IDYES)
-        return;
+        return false;
     read_inputs();
-    if (!open_source(kind)) {
-        fail(TEXT_CANNOT_OPEN);
-        return;
-    }
-    uint64_t length = file_length(app.file);
-    if (!fits_in_memory(kind, length)) {
-        fail(TEXT_TOO_LARGE);
+    FileFacts facts;
+    if (!open_source(kind, &facts)) {
         release_command();
-        return;
+        fail(TEXT_CANNOT_OPEN);
+        return false;
     }
-    app.file_length = (uint32_t)length;
-    app.buffer = allocate_buffer(length);
+    // Shredding one name of several would destroy the data under the names that stay.
+    const WCHAR *refusal = !fits_in_memory(kind, facts.length) ? TEXT_TOO_LARGE
+                         : kind == COMMAND_SHRED && facts.links > 1 ? TEXT_SHRED_FAILED : NULL;
+    if (refusal) {
+        fail(refusal);
+        release_command();
+        return false;
+    }
+    app.file_length = (uint32_t)facts.length;
+    app.buffer = allocate_buffer(facts.length);
     if (!app.buffer) {
         fail(TEXT_NO_MEMORY);
         release_command();
-        return;
+        return false;
     }
     if (kind != COMMAND_SHRED) {
         if (!check_passwords(kind)) {
             release_command();
-            return;
+            return false;
         }
         set_status(STATUS_READING);
     }
@@ -287,7 +293,17 @@ void start_command(int kind)
     if (!worker) {
         end_command();
         fail(TEXT_NO_MEMORY);
-        return;
+        return false;
     }
     handle_close(worker);
+    return true;
+}
+
+// Disabled buttons do not stop a posted command message: the claim does.
+void start_command(int kind)
+{
+    if (InterlockedCompareExchange(&app.command_running, 1, 0) != 0)
+        return;
+    if (!start_phase(kind))
+        leave_command();
 }

@@ -2,6 +2,9 @@
 #include "native/native.h"
 
 #include <ntstatus.h>
+#include <winioctl.h>
+
+#include "native/process_block.h"
 
 // Not declared by the MinGW headers, exported by ntdll on every Windows version we run on.
 extern "C" {
@@ -28,6 +31,8 @@ NTSTATUS NTAPI NtDelayExecution(BOOLEAN alertable, PLARGE_INTEGER interval);
 static_assert(sizeof(FILE_STANDARD_INFORMATION) == 24, "standard information record");
 static_assert(sizeof(OBJECT_ATTRIBUTES) == 6 * sizeof(void *), "object attributes record");
 static_assert(sizeof(FILE_END_OF_FILE_INFORMATION) == 8, "end-of-file record");
+static_assert(sizeof(FILE_FS_SIZE_INFORMATION) == 24 && sizeof(FILE_FS_DEVICE_INFORMATION) == 8,
+              "volume records");
 
 static HANDLE const CURRENT_PROCESS = (HANDLE)(LONG_PTR)-1;
 static HANDLE const CURRENT_THREAD = (HANDLE)(LONG_PTR)-2;
@@ -35,7 +40,6 @@ static HANDLE const CURRENT_THREAD = (HANDLE)(LONG_PTR)-2;
 enum : ULONG { OBJECT_ATTRIBUTE_FLAGS = OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE };
 enum : LONGLONG { TICKS_PER_MILLISECOND = 10000 }; // native intervals count 100 ns
 #define STATUS_SHORT_TRANSFER STATUS_END_OF_FILE
-#define STATUS_NO_RESERVATION STATUS_NOT_IMPLEMENTED
 
 // Units before the terminator, counting no further than limit.
 static SIZE_T wide_units_up_to(const WCHAR *text, SIZE_T limit)
@@ -66,6 +70,51 @@ NTSTATUS file_open(HANDLE *file, const WCHAR *path, ULONG access, ULONG share, U
     IO_STATUS_BLOCK io;
     return NtCreateFile(file, access, &attributes, &io, NULL, 0, share, disposition, options, NULL,
                         0);
+}
+
+// Device types whose files are stored data; every other kind (null, console, ports, pipes) is not.
+static const ULONG STORAGE_DEVICES[] = {
+    FILE_DEVICE_CD_ROM, FILE_DEVICE_CD_ROM_FILE_SYSTEM, FILE_DEVICE_DFS, FILE_DEVICE_DISK,
+    FILE_DEVICE_DISK_FILE_SYSTEM, FILE_DEVICE_NETWORK_FILE_SYSTEM, FILE_DEVICE_VIRTUAL_DISK,
+};
+
+static bool is_storage(ULONG device_type)
+{
+    for (ULONG type : STORAGE_DEVICES)
+        if (type == device_type)
+            return true;
+    return false;
+}
+
+NTSTATUS file_facts(HANDLE file, FileFacts *facts)
+{
+    FILE_STANDARD_INFORMATION info = {};
+    FILE_FS_DEVICE_INFORMATION device = {};
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtQueryInformationFile(file, &io, &info, sizeof info, FileStandardInformation);
+    if (status == 0)
+        status = NtQueryVolumeInformationFile(file, &io, &device, sizeof device,
+                                              FileFsDeviceInformation);
+    if (status != 0)
+        return status;
+    facts->length = (uint64_t)info.EndOfFile.QuadPart;
+    facts->links = info.NumberOfLinks;
+    facts->directory = info.Directory != 0;
+    facts->disk = is_storage(device.DeviceType);
+    return 0;
+}
+
+NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes)
+{
+    FILE_FS_SIZE_INFORMATION size = {};
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtQueryVolumeInformationFile(file, &io, &size, sizeof size, FileFsSizeInformation);
+    if (status != 0)
+        return status;
+    *unit_bytes = size.SectorsPerAllocationUnit * size.BytesPerSector;
+    // Available to the caller, after quotas.
+    *free_bytes = (uint64_t)size.AvailableAllocationUnits.QuadPart * *unit_bytes;
+    return *unit_bytes ? 0 : STATUS_UNSUCCESSFUL;
 }
 
 uint64_t file_length(HANDLE file)
@@ -102,15 +151,12 @@ NTSTATUS file_set_length(HANDLE file, uint64_t length)
     return NtSetInformationFile(file, &io, &info, sizeof info, FileEndOfFileInformation);
 }
 
-// Where the file system cannot reserve at all (Wine among them) there is nothing to make sure of,
-// and the write itself reports a full disk; any other refusal is the caller's to handle.
 NTSTATUS file_reserve(HANDLE file, uint64_t length)
 {
     FILE_ALLOCATION_INFORMATION info;
     info.AllocationSize.QuadPart = (LONGLONG)length;
     IO_STATUS_BLOCK io;
-    NTSTATUS status = NtSetInformationFile(file, &io, &info, sizeof info, FileAllocationInformation);
-    return status == STATUS_NO_RESERVATION ? 0 : status;
+    return NtSetInformationFile(file, &io, &info, sizeof info, FileAllocationInformation);
 }
 
 NTSTATUS file_flush(HANDLE file)
@@ -119,14 +165,17 @@ NTSTATUS file_flush(HANDLE file)
     return NtFlushBuffersFile(file, &io);
 }
 
-// A 4-byte record holding 1: the file system reads only its first byte.
-NTSTATUS file_delete_on_close(HANDLE file)
+// A 4-byte record holding 1 or 0: the file system reads only its first byte.
+static NTSTATUS set_disposition(HANDLE file, ULONG delete_file)
 {
-    ULONG delete_file = 1;
     IO_STATUS_BLOCK io;
     return NtSetInformationFile(file, &io, &delete_file, sizeof delete_file,
                                 FileDispositionInformation);
 }
+
+NTSTATUS file_delete_on_close(HANDLE file) { return set_disposition(file, 1); }
+
+NTSTATUS file_keep_on_close(HANDLE file) { return set_disposition(file, 0); }
 
 void file_close(HANDLE file)
 {
@@ -164,9 +213,23 @@ void thread_stop(HANDLE thread)
     NtTerminateThread(thread, 0);
 }
 
-// Threads of RtlCreateUserThread have no exit path to return to on old systems.
+typedef void(NTAPI *ExitUserThread)(NTSTATUS status);
+
+// Where the system frees a thread's stack as it ends, off the thread's own stack.
+static const SIZE_T FREE_STACK_FLAG_AT = 0xF75;   // the 32-bit thread block of Windows XP and 2003
+
+// A thread of RtlCreateUserThread has no exit path to return to. Ended by NtTerminateThread alone
+// it would leave its stack behind: the system's own exit routine frees it (Vista and later); before
+// that, the kernel does when the thread block asks it to.
 void thread_end(void)
 {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    ExitUserThread exit_thread = ntdll ? (ExitUserThread)(void *)GetProcAddress(ntdll, "RtlExitUserThread")
+                                       : NULL;
+    if (exit_thread)
+        exit_thread(0);
+    if (sizeof(void *) == 4)
+        ((volatile BYTE *)thread_block())[FREE_STACK_FLAG_AT] = 1;
     for (;;)
         NtTerminateThread(CURRENT_THREAD, 0);
 }

@@ -21,10 +21,22 @@ uint64_t file_length(HANDLE file);           // the whole end-of-file position; 
 NTSTATUS file_read(HANDLE file, void *buffer, ULONG count);          // at offset 0
 NTSTATUS file_write(HANDLE file, const void *buffer, ULONG count);   // at offset 0
 NTSTATUS file_set_length(HANDLE file, uint64_t length);
-NTSTATUS file_reserve(HANDLE file, uint64_t length);   // allocation size: room on the disk
+NTSTATUS file_reserve(HANDLE file, uint64_t length);   // allocation size: room on the disk; not every file system can
 NTSTATUS file_flush(HANDLE file);
 NTSTATUS file_delete_on_close(HANDLE file);
+NTSTATUS file_keep_on_close(HANDLE file);   // takes back file_delete_on_close
 void file_close(HANDLE file);
+
+// What a command needs to know of an open handle before it touches anything.
+struct FileFacts {
+    uint64_t length;   // the whole end-of-file position
+    ULONG links;       // names of the file
+    bool directory;
+    bool disk;         // a file on a disk volume, not a device
+};
+NTSTATUS file_facts(HANDLE file, FileFacts *facts);
+// Free to the caller on the file's volume, and the unit in which files take room there.
+NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes);
 
 void *pages_allocate(SIZE_T size, ULONG protection);   // zero-filled; NULL on failure
 void pages_release(void *buffer);                       // the whole allocation

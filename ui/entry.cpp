@@ -1,4 +1,5 @@
-// Program entry: prepares the open-file dialog record, runs the main window, ends the process.
+// Program entry: prepares the open-file dialog record, runs the main window, ends the process
+// (after an in-place write that still runs).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -6,6 +7,7 @@
 #include "native/native.h"
 #include "native/process_block.h"
 #include "ui/app_state.h"
+#include "ui/lifetime.h"
 #include "ui/main_window.h"
 
 static const WCHAR OPEN_FILTER[] = L"所有文件\0*.*\0";
@@ -29,5 +31,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     run_main_window(process_image_base());
-    process_end();
+    end_process_after_write();
 }

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 #include "ui/app_state.h"
 #include "ui/cmdline.h"
-
+#include "ui/lifetime.h"
 
 static void show_path(void) { SetDlgItemTextW(app.main_window, IDC_PATH, app.path); }
 
@@ -52,7 +52,26 @@ static void on_command(WPARAM command)
     }
 }
 
-// Every message is answered FALSE, so the dialog manager's own handling always follows.
+// A hidden window still serves the worker's messages until its in-place write ends the process.
+static void on_close(HWND window)
+{
+    if (may_end_now())
+        EndDialog(window, 0);
+    else
+        ShowWindow(window, SW_HIDE);
+}
+
+// The session may not end in the middle of an in-place write; a dialog answers through its result.
+static INT_PTR on_query_end_session(HWND window)
+{
+    if (!in_place_write_running())
+        return FALSE;
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, FALSE);
+    return TRUE;
+}
+
+// Every message but a refused end of session is answered FALSE, so the dialog manager's own
+// handling follows.
 static INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
@@ -66,10 +85,13 @@ static INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
         on_command(wparam);
         break;
     case WM_CLOSE:
-        if (may_close_now())
-            EndDialog(window, 0);
-        else
-            ShowWindow(window, SW_HIDE);   // ends once the in-place write is done
+        on_close(window);
+        break;
+    case WM_QUERYENDSESSION:
+        return on_query_end_session(window);
+    case WM_ENDSESSION:
+        if (wparam)
+            end_process_after_write();
         break;
     }
     return FALSE;

@@ -77,12 +77,13 @@ TEST_F(Limits, PathsThatDoNotFitAreRefused)
     EXPECT_FALSE(file_exists(longest));
 }
 
-// Lengths whose low 32 bits look small or fit, but whose length + 12 does not fit 32 bits; the
-// files are sparse, so they cost no disk space, and are refused before anything is read.
+// Lengths whose low 32 bits look small or fit, but whose container (12 + the length rounded up to
+// whole words) does not fit 32 bits; the files are sparse, so they cost no disk space, and are
+// refused before anything is read.
 TEST_F(Limits, FilesTooLargeForOneBufferAreRefused)
 {
     app_start(AT, app);
-    const uint64_t lengths[] = {0xFFFFFFF4ull, (1ull << 32) + 4, 5ull << 30};
+    const uint64_t lengths[] = {0xFFFFFFF1ull, 0xFFFFFFF3ull, 0xFFFFFFF4ull, (1ull << 32) + 4, 5ull << 30};
     for (uint64_t length : lengths) {
         SCOPED_TRACE("length " + std::to_string(length));
         std::wstring file = path(L"huge " + std::to_wstring(length));

@@ -1,7 +1,7 @@
 // Each way of closing the report ends the program with status 0; other input leaves it open.
 #include <string>
 
-#include "crash_driver.h"
+#include "tests/support/crash_driver.h"
 #include "res/resource.h"
 
 namespace {

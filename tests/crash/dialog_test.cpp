@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "crash_driver.h"
+#include "tests/support/crash_driver.h"
 #include "res/resource.h"
 #include "tests/support/shot.h"
 #include "tests/support/layout.h"

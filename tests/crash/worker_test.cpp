@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "crash_driver.h"
+#include "tests/support/crash_driver.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
 

@@ -1,4 +1,4 @@
-#include "crash_driver.h"
+#include "tests/support/crash_driver.h"
 
 #include <psapi.h>
 #include <winternl.h>

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Steps a Windows test cannot take under Wine, run as a Linux program that the test starts through
+# Wine. Wine gives the test no handle to such a process, so its exit status goes to a file.
+#   outside_wine.sh STATUS_FILE small-disk mount DIR SIZE    (a tmpfs of SIZE at DIR; needs root)
+#   outside_wine.sh STATUS_FILE small-disk umount DIR
+# Status 77: not root, so no small disk here.
+status_file=$1
+shift
+
+run()
+{
+    case "$1 $2" in
+    "small-disk mount")
+        [ "$(id -u)" = 0 ] || return 77
+        mkdir -p "$3" && mount -t tmpfs -o size="$4" qvx-small-disk "$3" ;;
+    "small-disk umount")
+        umount "$3" && rmdir "$3" ;;
+    *)
+        return 2 ;;
+    esac
+}
+
+run "$@"
+echo $? >"$status_file.part"
+mv "$status_file.part" "$status_file"
