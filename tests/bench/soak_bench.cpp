@@ -9,8 +9,7 @@
 
 #include <vector>
 
-#include "../blackbox/driver.h"
-#include "../blackbox/files.h"
+#include "tests/support/files.h"
 #include "res/resource.h"
 
 namespace {
