@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # A picture of the main window, with a Chinese file name in its path box, for a person to look at.
-# Usage: screenshot.sh WINE_RUN QVX.exe PICTURE.png   (needs DISPLAY and WINEPREFIX)
+# Usage: screenshot.sh WINE_RUN... QVX.exe PICTURE.png   (needs DISPLAY and WINEPREFIX)
+# WINE_RUN is the command, with its arguments, that runs a Windows program (tools/wine-run ARCH).
 # The picture counts as taken when the screen holds many colours: text, banner and controls.
 set -euo pipefail
-wine_run=$1
-program=$2
-picture=$3
+[ $# -ge 3 ] || { echo "usage: screenshot.sh WINE_RUN... QVX.exe PICTURE.png" >&2; exit 2; }
+wine_run=("${@:1:$#-2}")
+program=${@: -2:1}
+picture=${@: -1}
 : "${DISPLAY:?no display to take the picture from}"
 : "${WINEPREFIX:?no Wine prefix}"
 
@@ -23,11 +25,11 @@ finish()
 trap finish EXIT
 
 # With no window manager on the display, Wine draws the caption itself only for unmanaged windows.
-"$wine_run" reg add 'HKCU\Software\Wine\AppDefaults\QVX.exe\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+"${wine_run[@]}" reg add 'HKCU\Software\Wine\AppDefaults\QVX.exe\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 file="$work/示例 文件.txt"
 echo "sample" >"$file"
-"$wine_run" "$program" "Z:$(tr / '\\' <<<"$file")" >/dev/null 2>&1 &
+"${wine_run[@]}" "$program" "Z:$(tr / '\\' <<<"$file")" >/dev/null 2>&1 &
 pid=$!
 
 colours=0
