@@ -20,25 +20,44 @@ target_link_libraries(qvx_native PUBLIC ntdll)
 add_library(qvx_fileops STATIC fileops/pipeline.cpp ui/feedback.cpp ui/notice.cpp ui/app_state.cpp ui/lifetime.cpp)
 target_link_libraries(qvx_fileops PUBLIC qvx_native qvx_core user32)
 
-add_executable(QVX WIN32 ui/entry.cpp ui/main_window.cpp about/about_box.cpp about/update_check.cpp
-               about/shell_open.cpp crash/report_dialog.cpp res/qvx.rc)
-# The crash guard differs by processor: a handler chain record on x86, a last-resort filter on x64.
+# The parts of the program that do not name the maker's server, compiled once for the program and
+# its twin. The crash guard differs by processor: a handler chain record on x86, a last-resort filter
+# on x64.
+add_library(qvx_program_parts OBJECT ui/entry.cpp ui/main_window.cpp about/shell_open.cpp
+            crash/report_dialog.cpp)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_sources(QVX PRIVATE crash/guard_x86.cpp)
+    target_sources(qvx_program_parts PRIVATE crash/guard_x86.cpp)
 else()
-    target_sources(QVX PRIVATE crash/guard_x64.cpp)
+    target_sources(qvx_program_parts PRIVATE crash/guard_x64.cpp)
 endif()
-target_link_libraries(QVX PRIVATE qvx_fileops qvx_cmdline qvx_update_reply qvx_report comctl32 comdlg32
-                      shell32 gdi32 wininet)
-# The maker's web server, for the program's code and for its resources alike: a header made here,
-# since windres loses the quotes of a string given on its command line.
-configure_file(about/qvx_server.h.in ${CMAKE_BINARY_DIR}/generated/qvx_server.h @ONLY)
-target_include_directories(QVX PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_options(QVX PRIVATE ${QVX_WINDOWS_LINK_OPTIONS})
+target_link_libraries(qvx_program_parts PUBLIC qvx_fileops qvx_cmdline qvx_update_reply qvx_report comctl32
+                      comdlg32 shell32 gdi32 wininet)
+
+# qvx_program(TARGET SERVER GENERATED): the program, asking SERVER for updates. The server's name
+# reaches its code and its resources alike through a header made in GENERATED, since windres loses
+# the quotes of a string given on its command line.
+function(qvx_program target server generated)
+    set(QVX_SERVER ${server})
+    configure_file(about/qvx_server.h.in ${generated}/qvx_server.h @ONLY)
+    add_executable(${target} WIN32 about/about_box.cpp about/update_check.cpp res/qvx.rc)
+    target_link_libraries(${target} PRIVATE qvx_program_parts)
+    target_include_directories(${target} PRIVATE ${generated})
+    target_link_options(${target} PRIVATE ${QVX_WINDOWS_LINK_OPTIONS})
+endfunction()
+
+qvx_program(QVX ${QVX_SERVER} ${CMAKE_BINARY_DIR}/generated)
+set(QVX_SERVER_HEADERS ${CMAKE_BINARY_DIR}/generated/qvx_server.h)
+if(QVX_TWIN_SERVER)
+    # The same program asking another server, as twin/QVX.exe: the About tests' program when the
+    # shipped one keeps the maker's server.
+    qvx_program(QVX_twin ${QVX_TWIN_SERVER} ${CMAKE_BINARY_DIR}/twin/generated)
+    set_target_properties(QVX_twin PROPERTIES OUTPUT_NAME QVX RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/twin)
+    list(APPEND QVX_SERVER_HEADERS ${CMAKE_BINARY_DIR}/twin/generated/qvx_server.h)
+endif()
 
 # windres finds resource.h and the art beside qvx.rc but writes no dependency file: name them here
 # so that a change to any of them rebuilds the resources.
-set(QVX_RESOURCE_INPUTS resource.h banner.bmp qvx.ico qvx.manifest)
+set(QVX_RESOURCE_INPUTS resource.h version.h banner.bmp qvx.ico qvx.manifest)
 list(TRANSFORM QVX_RESOURCE_INPUTS PREPEND ${PROJECT_SOURCE_DIR}/res/)
-list(APPEND QVX_RESOURCE_INPUTS ${PROJECT_SOURCE_DIR}/about/server.h ${CMAKE_BINARY_DIR}/generated/qvx_server.h)
+list(APPEND QVX_RESOURCE_INPUTS ${PROJECT_SOURCE_DIR}/about/server.h ${QVX_SERVER_HEADERS})
 set_source_files_properties(res/qvx.rc PROPERTIES OBJECT_DEPENDS "${QVX_RESOURCE_INPUTS}")

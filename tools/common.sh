@@ -1,12 +1,50 @@
 # Shared by the build-and-run and test scripts: packages, builds and the private Wine prefix.
 # Meant to be sourced from the project root.
 
-QVX_PACKAGES=(
+# What every script needs; 32-bit Wine where the kernel runs it (or the guest borrows it); the
+# emulated guest where the kernel does not.
+QVX_BASE_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
     wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei locales-all
-    qemu-system-x86 busybox-static wine32:i386 libcli11-dev openssl
+    libcli11-dev openssl
 )
+QVX_WINE32_PACKAGES=(wine32:i386)
+QVX_GUEST_PACKAGES=(qemu-system-x86 busybox-static)
+QVX_PACKAGES=("${QVX_BASE_PACKAGES[@]}" "${QVX_WINE32_PACKAGES[@]}" "${QVX_GUEST_PACKAGES[@]}")
+
+# kernel_runs_32bit: whether this machine's kernel runs 32-bit x86 programs, and so 32-bit Wine.
+# Kernels differ between machines, so it is asked every time: a static 32-bit program of 96 bytes,
+# written here byte by byte (no compiler needed), that only exits with status 42.
+# QVX_FORCE_GUEST=1 answers no, to try the other path on a machine that says yes.
+kernel_runs_32bit()
+{
+    [ "${QVX_FORCE_GUEST:-0}" = 1 ] && return 1
+    local dir status
+    dir=$(mktemp -d) || return 1
+    # ELF header, one loadable segment at 0x08048000, then: mov ebx,42; mov eax,1 (exit); int 0x80.
+    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'\
+'\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00'\
+'\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'\
+'\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'\
+'\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'\
+'\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80' >"$dir/exit42"
+    chmod +x "$dir/exit42"
+    timeout 10 "$dir/exit42" >/dev/null 2>&1
+    status=$?
+    rm -rf "$dir"
+    [ "$status" -eq 42 ]
+}
+
+# port_free PORT: nothing listens on 127.0.0.1:PORT (bound as the tests' servers bind it).
+port_free()
+{
+    python3 -c 'import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1])))
+s.listen(1)' "$1" 2>/dev/null
+}
 
 # Installs whichever of the given Debian packages are missing.
 ensure_packages()
@@ -26,67 +64,82 @@ ensure_packages()
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# configure_and_build DIR [cmake options...]
-configure_and_build()
+# configure_tree DIR [cmake options...]; build_tree DIR [targets...]; configure_and_build does both.
+configure_tree()
 {
     local dir=$1
     shift
+    mkdir -p "$(dirname "$dir")"
     cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
-    cmake --build "$dir" -- -j"$(nproc)"
 }
+build_tree()
+{
+    local dir=$1 targets=()
+    shift
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$dir" "${targets[@]}" -- -j"$(nproc)"
+}
+configure_and_build() { configure_tree "$@" && build_tree "$1"; }
 
-# The test build asks a server that its tests start on this machine; the shipped build keeps the
-# maker's address.
+# The test builds ask servers that their tests start on this machine; the shipped build keeps the
+# maker's address, and its About tests run a twin that asks a test server.
 QVX_TEST_SERVER=127.0.0.1:18321
-build_windows_64() { configure_and_build build/win64 --toolchain cmake/mingw-x86_64.cmake -DQVX_SERVER=$QVX_TEST_SERVER; }
-build_windows_32() { configure_and_build build/win32 --toolchain cmake/mingw-i686.cmake -DQVX_TESTS=ON; }
+QVX_TWIN_SERVER=127.0.0.1:18322
+configure_windows_64() { configure_tree build/win64 --toolchain cmake/mingw-x86_64.cmake -DQVX_SERVER=$QVX_TEST_SERVER; }
+configure_windows_32()
+{
+    configure_tree build/win32 --toolchain cmake/mingw-i686.cmake -DQVX_TESTS=ON -DQVX_TWIN_SERVER=$QVX_TWIN_SERVER
+}
+build_windows_64() { configure_windows_64 && build_tree build/win64; }
+build_windows_32() { configure_windows_32 && build_tree build/win32; }
 
-# The test build runs under 64-bit Wine in a prefix of its own; the server is kept alive between
-# programs (each start is then fast) and ended by wine_stop.
+# wine_start [32|64 [PREFIX]]: Wine of that kind (64) in a prefix of its own (the test build's),
+# exported as WINEPREFIX. Its server is kept alive between programs (each start is then fast)
+# and ended by wine_stop. Making a new prefix takes about 10 s here, a minute in the guest.
 wine_start()
 {
-    export WINEPREFIX="${1:-$PWD/build/win64/wineprefix}" WINEARCH=win64
+    local arch=${1:-64}
+    export WINEPREFIX="${2:-$PWD/build/win$arch/wineprefix}" WINEARCH=win$arch
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     # The server refuses a prefix folder that does not exist yet; without it every program would
     # start (and end) a server and the prefix's services of its own.
     mkdir -p "$WINEPREFIX"
-    (/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 &)
+    (/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 9>&- &)
     # Starts the prefix's own services now, with their output away from the test runner's pipes.
-    timeout 120 tools/wine-run cmd /c exit >/dev/null 2>&1 || true
+    timeout 600 tools/wine-run "$arch" cmd /c exit >/dev/null 2>&1 9>&- || true
     # The dialogs ask for a font Wine does not have; show Chinese text with one that Debian ships.
-    timeout 60 tools/wine-run regedit /S "$(winepath_of tools/wine-fonts.reg)" >/dev/null 2>&1 || true
-}
-
-# The 32-bit test build runs under 32-bit Wine inside the test guest (tools/vm/ctest32), in a prefix
-# in the guest's memory. A win32 prefix: a 64-bit one takes several times longer to make there.
-wine32_start()
-{
-    export WINEPREFIX=/tmp/qvx-wine32 WINEARCH=win32
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$WINEPREFIX"
-    (/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 &)
-    # Making the prefix takes about a minute in the emulated guest.
-    timeout 600 tools/wine-run32 cmd /c exit >/dev/null 2>&1 || true
-    timeout 120 tools/wine-run32 regedit /S "$(winepath_of tools/wine-fonts.reg)" >/dev/null 2>&1 || true
+    timeout 120 tools/wine-run "$arch" regedit /S "$(winepath_of tools/wine-fonts.reg)" >/dev/null 2>&1 9>&- || true
 }
 
 winepath_of() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
-# A virtual display of our own for the windows under test; display_stop ends it by its pid.
+# A virtual display of our own for the windows under test, exported as DISPLAY; display_stop ends
+# it by its pid (QVX_XVFB_PID). Another display may take a free number at the same moment: then the
+# next one is tried. Descriptor 9 (the scripts' lock) is not handed on to the display or to Wine.
 display_start()
 {
     local n
-    for n in $(seq 91 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    for n in $(seq 91 130); do
+        { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+        QVX_XVFB_PID=$!
+        for _ in $(seq 50); do
+            kill -0 "$QVX_XVFB_PID" 2>/dev/null || break
+            if [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; return 0; fi
+            sleep 0.1
+        done
+        kill "$QVX_XVFB_PID" 2>/dev/null
     done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    QVX_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-    echo "Xvfb did not start on :$n" >&2
+    QVX_XVFB_PID=
+    echo "no virtual display would start" >&2
     return 1
 }
 
 display_stop() { [ -n "${QVX_XVFB_PID:-}" ] && kill "$QVX_XVFB_PID" 2>/dev/null; QVX_XVFB_PID=; }
 
-wine_stop() { [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true; }
+# wine_stop [PREFIX]: ends every Wine program of that prefix (WINEPREFIX) and its server.
+wine_stop()
+{
+    local prefix=${1:-${WINEPREFIX:-}}
+    [ -n "$prefix" ] && WINEPREFIX=$prefix timeout 30 /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+}

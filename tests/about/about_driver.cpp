@@ -13,6 +13,12 @@ const char OUR_TAG[] = "121B";
 
 static const UINT CHINESE_CODE_PAGE = 936;
 
+// The About tests run the program that asks this tree's test server (the shipped build's twin
+// where the build itself asks the maker's), unless QVX_EXE names another.
+static const bool ABOUT_PROGRAM_CHOSEN =
+    GetEnvironmentVariableW(L"QVX_EXE", nullptr, 0) > 0
+    || SetEnvironmentVariableW(L"QVX_EXE", windows_path(QVX_ABOUT_PROGRAM).c_str());
+
 std::wstring server_address() { return L"http://127.0.0.1:" + std::to_wstring(QVX_TEST_PORT); }
 
 std::wstring from_cp936(const std::string &bytes)

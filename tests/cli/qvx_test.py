@@ -7,6 +7,7 @@ Randomness comes from one seed, printed, and overridable with QVX_TEST_SEED.
 import hashlib
 import os
 import random
+import shlex
 import shutil
 import signal
 import subprocess
@@ -17,7 +18,7 @@ import zlib
 
 QVX = os.environ.get("QVX")
 QVX_EXE = os.environ.get("QVX_EXE")
-WINE_RUN = os.environ.get("QVX_WINE_RUN")
+WINE_RUN = shlex.split(os.environ.get("QVX_WINE_RUN", ""))   # the runner and its arguments
 SEED = int(os.environ.get("QVX_TEST_SEED", "20141208"), 0)
 PASSWORD = "pässwörd 密码 😀"
 DONE, DECLINED, USAGE, WRONG_PASSWORD, DAMAGED, FILE_FAILURE = 0, 1, 2, 3, 4, 5
@@ -241,7 +242,7 @@ class WindowsRuns:
 
     def exe(self, *args, **kw):
         win = [("Z:" + a.replace("/", "\\")) if a.startswith("/") else a for a in args]
-        return run([WINE_RUN, QVX_EXE], win, **kw)
+        return run(WINE_RUN + [QVX_EXE], win, **kw)
 
 
 @unittest.skipUnless(QVX_EXE and WINE_RUN, "QVX_EXE and QVX_WINE_RUN name the Windows program and its runner")
