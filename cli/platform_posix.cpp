@@ -22,11 +22,16 @@ int qvx_main(int argc, char **argv);
 // takes it away (a kill cannot; its name marks it as no result).
 static char current_temp[4096];
 static volatile sig_atomic_t temp_open;
+// The terminal whose echo a password prompt has turned off, to be turned on again however we end.
+static struct termios echoing;
+static volatile sig_atomic_t echo_off_on = -1;
 
 static void interrupted(int signal_number)
 {
     if (temp_open)
         unlink(current_temp);
+    if (echo_off_on >= 0)
+        tcsetattr(echo_off_on, TCSANOW, &echoing);
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
@@ -205,6 +210,8 @@ static bool terminal_line(const char *prompt, bool echo, char *line, size_t size
     if (hidden) {
         quiet = saved;
         quiet.c_lflag &= ~(tcflag_t)ECHO;
+        echoing = saved;
+        echo_off_on = tty;
         tcsetattr(tty, TCSANOW, &quiet);
     }
     ssize_t unused = write(tty, prompt, strlen(prompt));
@@ -223,6 +230,7 @@ static bool terminal_line(const char *prompt, bool echo, char *line, size_t size
     line[used] = 0;
     if (hidden) {
         tcsetattr(tty, TCSANOW, &saved);
+        echo_off_on = -1;
         unused = write(tty, "\n", 1);
     }
     close(tty);

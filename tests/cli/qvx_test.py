@@ -6,12 +6,15 @@ Randomness comes from one seed, printed, and overridable with QVX_TEST_SEED.
 """
 import hashlib
 import os
+import pty
 import random
+import select
 import shlex
 import shutil
 import signal
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 import zlib
@@ -82,6 +85,25 @@ class LinuxQvx(Folder, unittest.TestCase):
         result = self.qvx(*args, **kw)
         self.assertEqual(result.returncode, status, result.stderr.decode())
         return result
+
+    def test_interrupted_password_prompt_turns_echo_back_on(self):
+        plain = self.path("plain")
+        write_random(plain, 10, self.rng)
+        pid, terminal = pty.fork()
+        if pid == 0:   # the child: qvx on a terminal of its own, asking for the password
+            os.environ.pop("QVX_PASSWORD", None)
+            os.execv(QVX, [QVX, "encrypt", plain])
+        seen = b""
+        deadline = time.monotonic() + 10
+        while b"assword" not in seen and time.monotonic() < deadline:
+            if select.select([terminal], [], [], 0.5)[0]:
+                seen += os.read(terminal, 256)
+        self.assertIn(b"assword", seen)
+        self.assertFalse(termios.tcgetattr(terminal)[3] & termios.ECHO)
+        os.kill(pid, signal.SIGINT)
+        os.waitpid(pid, 0)
+        self.assertTrue(termios.tcgetattr(terminal)[3] & termios.ECHO)
+        os.close(terminal)
 
     def test_round_trip_over_sizes_and_password_sources(self):
         pw_file = self.path("pw")
