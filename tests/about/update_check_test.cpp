@@ -96,7 +96,7 @@ TEST_F(UpdateCheck, TextThatFillsTheReadIsShownWhole)
     expect_pane(AT, about, from_cp936(text));
 }
 
-// The mended fault: the text then has no zero byte within the read, and must still end there.
+// The text then has no zero byte within the read, and must still end there.
 TEST_F(UpdateCheck, ReplyLongerThanTheReadShowsItsFirst4086TextBytes)
 {
     std::string text = long_text(6000);
