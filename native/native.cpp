@@ -117,15 +117,6 @@ NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes)
     return *unit_bytes ? 0 : STATUS_UNSUCCESSFUL;
 }
 
-uint64_t file_length(HANDLE file)
-{
-    FILE_STANDARD_INFORMATION info = {};
-    IO_STATUS_BLOCK io;
-    if (NtQueryInformationFile(file, &io, &info, sizeof info, FileStandardInformation) != 0)
-        return 0;
-    return (uint64_t)info.EndOfFile.QuadPart;
-}
-
 // A transfer that moves fewer bytes than asked counts as failed: callers rely on whole buffers.
 NTSTATUS file_read(HANDLE file, void *buffer, ULONG count)
 {

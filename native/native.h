@@ -17,7 +17,6 @@ enum {
 
 NTSTATUS file_open(HANDLE *file, const WCHAR *path, ULONG access, ULONG share, ULONG disposition,
                    ULONG options);
-uint64_t file_length(HANDLE file);           // the whole end-of-file position; 0 if the query fails
 NTSTATUS file_read(HANDLE file, void *buffer, ULONG count);          // at offset 0
 NTSTATUS file_write(HANDLE file, const void *buffer, ULONG count);   // at offset 0
 NTSTATUS file_set_length(HANDLE file, uint64_t length);

@@ -8,8 +8,6 @@ namespace {
 
 const wchar_t PASSWORD[] = L"密码 Secret-7";
 
-std::wstring widen(const std::string &ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
 std::string unix_path(At at, const std::wstring &path)
 {
     typedef char *(CDECL * ToUnix)(const wchar_t *);
@@ -27,24 +25,16 @@ std::string unix_path(At at, const std::wstring &path)
 // Runs the Linux qvx with the password in its environment and waits for `result` to appear.
 void linux_qvx(At at, const std::string &arguments, const std::wstring &result)
 {
-    std::wstring command = L"\"" + windows_path(QVX_LINUX_BUILT) + L"\" " + widen(arguments);
     SetEnvironmentVariableW(L"QVX_PASSWORD", PASSWORD);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    start_linux(at, QVX_LINUX_BUILT, arguments);
     SetEnvironmentVariableW(L"QVX_PASSWORD", nullptr);
-    if (!started)
-        stop_at(at, "cannot start " + utf8(command));
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
     if (!wait_for(WAIT_START_MS, [&] { return file_exists(result); }))
-        stop_at(at, "no " + utf8(result) + " from " + utf8(command));
+        stop_at(at, "no " + utf8(result) + " from qvx " + arguments);
 }
 
-TEST_F(BlackBox, ContainersOpenWithTheLinuxCommandLineProgram)
+using Interop = BlackBox;
+
+TEST_F(Interop, ContainersOpenWithTheLinuxCommandLineProgram)
 {
     if (GetFileAttributesW(windows_path(QVX_LINUX_BUILT).c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no Linux qvx at " << QVX_LINUX_BUILT << " (build build/host first)";

@@ -35,21 +35,13 @@ protected:
     {
         std::string status_file = unix_disk + ".status";
         DeleteFileW(windows_path(status_file).c_str());
-        std::wstring line = L"/bin/sh " + windows_path_text(QVX_OUTSIDE_WINE) + L" " +
-                            windows_path_text(status_file + " " + arguments);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-            stop_at(at, "cannot start /bin/sh: error " + std::to_string(GetLastError()));
+        start_linux(at, "/bin/sh", std::string(QVX_OUTSIDE_WINE) + " " + status_file + " " + arguments);
         if (!wait_for(WAIT_MS, [&] { return file_exists(windows_path(status_file)); }))
             stop_at(at, "outside_wine.sh " + arguments + " did not finish");
         Bytes status = read_file(at, windows_path(status_file));
         DeleteFileW(windows_path(status_file).c_str());
         return atoi(std::string(status.begin(), status.end()).c_str());
     }
-
-    static std::wstring windows_path_text(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
     std::string unix_disk;
     std::wstring disk;

@@ -36,6 +36,22 @@ std::string utf8(const std::wstring &text)
     return out;
 }
 
+std::wstring widen(const std::string &ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+void start_linux(At at, const std::string &program, const std::string &arguments)
+{
+    std::wstring command = L"\"" + windows_path(program) + L"\" " + widen(arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        stop_at(at, "cannot start " + program + ": error " + std::to_string(GetLastError()));
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+}
+
 void fail_at(At at, const std::string &why)
 {
     GTEST_MESSAGE_AT_(at.file, at.line, why.c_str(), ::testing::TestPartResult::kNonFatalFailure);

@@ -29,6 +29,7 @@ struct Stop : std::exception {
 [[noreturn]] void stop_at(At at, const std::string &why);
 void fail_at(At at, const std::string &why);
 std::string utf8(const std::wstring &text);
+std::wstring widen(const std::string &ascii);
 
 enum : DWORD {
     POLL_MS = 5,
@@ -53,6 +54,9 @@ template <class Done> bool wait_for(DWORD ms, Done done)
 
 // A path of the build tree (Unix form, as CMake knows it) as a Windows program sees it.
 std::wstring windows_path(const std::string &unix_path);
+// Starts a Linux program (its Unix path) through Wine, which hands back no process to wait for:
+// the caller waits for the files the program leaves.
+void start_linux(At at, const std::string &program, const std::string &arguments);
 
 extern const wchar_t MAIN_CAPTION[];
 extern const wchar_t NOTICE_CAPTION[];
