@@ -3,9 +3,9 @@
 #include "about/server.h"
 #include "about/shell_open.h"
 #include "about/update_check.h"
+#include "app/app_state.h"
 #include "native/native.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
 
 static const WCHAR HOME_PAGE[] = L"" HOME_PAGE_ADDRESS;
 

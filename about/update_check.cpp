@@ -7,10 +7,10 @@
 #include "about/server.h"
 #include "about/shell_open.h"
 #include "about/update_reply.h"
+#include "app/app_state.h"
+#include "app/notice.h"
 #include "native/native.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
-#include "ui/notice.h"
 
 // From the server, never from the cache; store nothing there; a redirect is not followed.
 static const DWORD URL_FLAGS =

@@ -16,9 +16,14 @@ add_library(qvx_native STATIC native/native.cpp native/process_block.cpp)
 target_include_directories(qvx_native PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(qvx_native PUBLIC ntdll)
 
-# The commands and the window code they drive.
-add_library(qvx_fileops STATIC fileops/pipeline.cpp ui/feedback.cpp ui/notice.cpp ui/app_state.cpp ui/lifetime.cpp)
-target_link_libraries(qvx_fileops PUBLIC qvx_native qvx_core user32)
+# What the commands, the About box and the crash report share: the one record, the window's
+# feedback, the notice and the ways out of the process.
+add_library(qvx_app STATIC app/app_state.cpp app/feedback.cpp app/notice.cpp app/lifetime.cpp)
+target_link_libraries(qvx_app PUBLIC qvx_native user32)
+
+# The commands.
+add_library(qvx_fileops STATIC fileops/pipeline.cpp fileops/transform.cpp fileops/output.cpp)
+target_link_libraries(qvx_fileops PUBLIC qvx_app qvx_core)
 
 # The parts of the program that do not name the maker's server, compiled once for the program and
 # its twin. The crash guard differs by processor: a handler chain record on x86, a last-resort filter

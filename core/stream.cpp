@@ -1,5 +1,7 @@
 #include "core/stream.h"
 
+#include <string.h>
+
 #include "core/container.h"
 #include "core/passes.h"
 #include "core/words.h"
@@ -84,4 +86,67 @@ uint32_t decrypt_stream_chunk(DecryptStream *s, uint8_t *chunk, uint32_t count)
     s->next = backward_words(chunk, 0, count, s->next, key);
     s->below = first;
     return first;
+}
+
+static void advance(const StreamIo *io, uint64_t done)
+{
+    if (io->advance)
+        io->advance(io->context, done);
+}
+
+StreamResult stream_encrypt(const StreamIo *io, uint8_t *chunk, size_t chunk_bytes, uint32_t plain_len,
+                            uint32_t check, uint32_t stamp)
+{
+    uint8_t header[CONTAINER_HEADER_SIZE];
+    EncryptStream s;
+    encrypt_stream_begin(&s, header, plain_len, check, stamp);
+    if (!io->write(io->context, header, sizeof header, 0))
+        return STREAM_WRITE_FAILED;
+    uint64_t written = sizeof header;
+    for (uint64_t at = 0; at < plain_len;) {
+        size_t bytes = plain_len - at < chunk_bytes ? (size_t)(plain_len - at) : chunk_bytes;
+        if (!io->read(io->context, chunk, bytes, at))
+            return STREAM_READ_FAILED;
+        uint32_t words = (uint32_t)((bytes + 3) / 4);
+        memset(chunk + bytes, 0, 4 * (size_t)words - bytes);
+        uint8_t *done_at;
+        uint32_t done = encrypt_stream_chunk(&s, chunk, words, &done_at);
+        if (!io->write(io->context, done_at, 4 * (size_t)done, written))
+            return STREAM_WRITE_FAILED;
+        written += 4 * (uint64_t)done;
+        at += bytes;
+        advance(io, at);
+    }
+    uint8_t last[4];
+    uint32_t tail = encrypt_stream_end(&s, last);
+    return io->write(io->context, last, tail, written) ? STREAM_DONE : STREAM_WRITE_FAILED;
+}
+
+StreamResult stream_decrypt(const StreamIo *io, uint8_t *chunk, size_t chunk_bytes,
+                            const uint8_t header[12], const ContainerLayout *layout)
+{
+    uint32_t plain_len = layout->plain_len;
+    uint32_t stray = layout->stray < plain_len ? layout->stray : plain_len;
+    if (!io->read(io->context, chunk, stray, CONTAINER_HEADER_SIZE))
+        return STREAM_READ_FAILED;
+    if (!io->write(io->context, chunk, stray, 0))
+        return STREAM_WRITE_FAILED;
+    DecryptStream s;
+    decrypt_stream_begin(&s, header, layout);
+    uint32_t chunk_words = (uint32_t)(chunk_bytes / 4);
+    uint64_t done = 0;
+    while (s.below > 0) {
+        uint32_t words = s.below < chunk_words ? s.below : chunk_words;
+        uint64_t at = layout->stray + 4 * (uint64_t)(s.below - words);
+        if (!io->read(io->context, chunk, 4 * (size_t)words, CONTAINER_HEADER_SIZE + at))
+            return STREAM_READ_FAILED;
+        decrypt_stream_chunk(&s, chunk, words);
+        // Words past the plaintext (pad, or extra words) take part in the chain but are not written.
+        uint64_t keep = at >= plain_len ? 0 : plain_len - at < 4 * (uint64_t)words ? plain_len - at : 4 * (uint64_t)words;
+        if (!io->write(io->context, chunk, (size_t)keep, at))
+            return STREAM_WRITE_FAILED;
+        done += 4 * (uint64_t)words;
+        advance(io, done);
+    }
+    return STREAM_DONE;
 }

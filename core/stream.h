@@ -1,6 +1,7 @@
 // The two passes over a container that arrives in chunks, for files too large for one buffer.
 // Pure: the caller reads and writes; only a few words of state live between chunks.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 // The largest plaintext whose container length, 12 + 4·n, still fits 32 bits.
@@ -55,3 +56,21 @@ void decrypt_stream_begin(DecryptStream *s, const uint8_t header[12], const Cont
 // Restores the count words right below the ones restored so far, in place; returns the index of
 // the first of them. count is at most s->below.
 uint32_t decrypt_stream_chunk(DecryptStream *s, uint8_t *chunk, uint32_t count);
+
+// Whole passes over a file in chunks, through the caller's reads and writes: the one chunk loop of
+// every program. Each call returns false on failure.
+struct StreamIo {
+    void *context;
+    bool (*read)(void *context, void *buffer, size_t bytes, uint64_t offset);     // the input
+    bool (*write)(void *context, const void *buffer, size_t bytes, uint64_t offset);   // the output
+    void (*advance)(void *context, uint64_t done);   // bytes of the pass done; may be null
+};
+enum StreamResult { STREAM_DONE, STREAM_READ_FAILED, STREAM_WRITE_FAILED };
+
+// chunk holds chunk_bytes, a positive multiple of 4, with 4 writable bytes in front of it.
+StreamResult stream_encrypt(const StreamIo *io, uint8_t *chunk, size_t chunk_bytes, uint32_t plain_len,
+                            uint32_t check, uint32_t stamp);
+// Writes walk down the output, which should already have its length (plain_len) so that they
+// never move its end; done counts the container's data bytes.
+StreamResult stream_decrypt(const StreamIo *io, uint8_t *chunk, size_t chunk_bytes,
+                            const uint8_t header[12], const ContainerLayout *layout);

@@ -3,8 +3,8 @@
 // registers under their 32-bit names.
 #include "crash/crash_guard.h"
 
+#include "app/app_state.h"
 #include "crash/report.h"
-#include "ui/app_state.h"
 
 static LONG WINAPI guard_filter(EXCEPTION_POINTERS *fault)
 {

@@ -1,9 +1,9 @@
 // The guard on 32-bit x86: a record at the head of the thread's handler chain.
 #include "crash/crash_guard.h"
 
+#include "app/app_state.h"
 #include "crash/report.h"
 #include "native/process_block.h"
-#include "ui/app_state.h"
 
 // Every exception that reaches this record is reported the same way; it never returns.
 extern "C" EXCEPTION_DISPOSITION __cdecl guard_handler(EXCEPTION_RECORD *record, void *, CONTEXT *context,

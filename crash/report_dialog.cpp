@@ -1,12 +1,12 @@
 // The crash report dialog (template 99) and the steps of the guard that lead to it.
 #include "crash/crash_guard.h"
 
+#include "app/app_state.h"
+#include "app/lifetime.h"
 #include "crash/report.h"
 #include "native/native.h"
 #include "native/process_block.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
-#include "ui/lifetime.h"
 
 enum { REPORT_BYTES = 4096 };
 

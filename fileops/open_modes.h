@@ -1,12 +1,15 @@
-// How the commands open files: the source, and the new file that an output gets.
+// How the commands open files: the source, and the new file that a result gets.
 #pragma once
 #include <windows.h>
 
 enum : ULONG {
     SOURCE_ACCESS = SYNCHRONIZE | FILE_READ_ATTRIBUTES | FILE_READ_DATA,
+    // With the overwrite flag the source's access list is read, for its replacement to keep.
+    SOURCE_OVERWRITE_ACCESS = FILE_WRITE_DATA | READ_CONTROL,
     SOURCE_SHARE = FILE_SHARE_READ,
     SOURCE_DISPOSITION = FILE_OPEN,          // must exist
     OUTPUT_ACCESS = SYNCHRONIZE | DELETE | FILE_WRITE_ATTRIBUTES | FILE_WRITE_DATA,   // removed unless written whole
+    REPLACEMENT_ACCESS = OUTPUT_ACCESS | WRITE_DAC,   // takes the source's access list
     OUTPUT_SHARE = 0,
     OUTPUT_DISPOSITION = FILE_CREATE,        // fails if the name exists
     OPEN_OPTIONS = FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE,

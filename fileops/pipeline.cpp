@@ -1,42 +1,53 @@
 #include "fileops/pipeline.h"
 
+#include "app/app_state.h"
+#include "app/feedback.h"
+#include "app/lifetime.h"
+#include "app/notice.h"
 #include "core/container.h"
 #include "core/password.h"
+#include "core/stream.h"
+#include "core/wipe.h"
+#include "fileops/command.h"
 #include "fileops/open_modes.h"
 #include "native/native.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
-#include "ui/feedback.h"
-#include "ui/lifetime.h"
-#include "ui/notice.h"
 
 static const WCHAR TEXT_SHRED_QUESTION[] = L"粉碎后数据可能无法恢复，确定要粉碎指定文件吗？";
 static const WCHAR TEXT_CANNOT_OPEN[] = L"无法打开文件";
-static const WCHAR TEXT_TOO_LARGE[] = L"文件太大，无法处理";
 static const WCHAR TEXT_NO_MEMORY[] = L"内存分配出错";
 static const WCHAR TEXT_CONFIRM_DIFFERS[] = L"确认密码不一致";
-static const WCHAR TEXT_READ_FAILED[] = L"读取文件出错";
-static const WCHAR TEXT_WRONG_PASSWORD[] = L"密码错误";
-static const WCHAR TEXT_DAMAGED[] = L"文件已损坏或不是加密文件";
-static const WCHAR TEXT_WRITE_FAILED[] = L"写入文件出错";
 static const WCHAR TEXT_SHRED_FAILED[] = L"粉碎文件出错";
-static const WCHAR TEXT_DONE[] = L"操作完成";
-static const WCHAR OUTPUT_SUFFIX[] = L".QVX";
+const WCHAR TEXT_TOO_LARGE[] = L"文件太大，无法处理";
+const WCHAR TEXT_READ_FAILED[] = L"读取文件出错";
+const WCHAR TEXT_WRONG_PASSWORD[] = L"密码错误";
+const WCHAR TEXT_DAMAGED[] = L"文件已损坏或不是加密文件";
+const WCHAR TEXT_WRITE_FAILED[] = L"写入文件出错";
+const WCHAR TEXT_DONE[] = L"操作完成";
 
 static const uint8_t *const SHRED_PATTERN = PRODUCT_MAGIC;
 
 // Room past the file's bytes: the container's last word and the shred pattern's last copy.
 enum { BUFFER_SLACK = 16 };
-static const uint64_t LARGEST_BUFFER = 0xFFFFFFFFu;        // the file plus its header in 32 bits
+// A container's length is counted in 32 bits; Shred's fill count is sound only below 2 GiB.
+static const uint64_t LARGEST_CONTAINER = 0xFFFFFFFFu;
 static const uint64_t LARGEST_SHRED = 0x7FFFFFFFu;
 
-static void fail(const WCHAR *text) { notice(app.main_window, text, NOTICE_ERROR); }
+void fail(const WCHAR *text) { notice(app.main_window, text, NOTICE_ERROR); }
+
+void tell_done(void) { notice(app.main_window, TEXT_DONE, NOTICE_DONE); }
+
+static void close_file(HANDLE *file)
+{
+    if (*file)
+        file_close(*file);
+    *file = NULL;
+}
 
 static void release_command(void)
 {
-    if (app.file)
-        file_close(app.file);
-    app.file = NULL;
+    close_file(&app.file);
+    close_file(&app.output);
     if (app.buffer)
         pages_release(app.buffer);
     app.buffer = NULL;
@@ -44,7 +55,7 @@ static void release_command(void)
 
 static void leave_command(void) { InterlockedExchange(&app.command_running, 0); }
 
-static void end_command(void)
+void end_command(void)
 {
     release_command();
     set_status(STATUS_READY);
@@ -65,16 +76,18 @@ static void read_inputs(void)
 static bool writes_new_file(int kind) { return kind != COMMAND_SHRED && !app.overwrite; }
 
 // A path that cannot be opened as given, or leaves no room for the output's suffix, is refused
-// before anything is opened; so is anything but a plain file (a folder, a device).
+// before anything is opened; so is anything but a plain file: a folder, a device, or a symbolic
+// link, whose replacement would leave the file it leads to as it was.
 static bool open_source(int kind, FileFacts *facts)
 {
     SIZE_T units = wide_byte_length(app.command_path) / 2;
     SIZE_T limit = NATIVE_PATH_MAX_UNITS - (writes_new_file(kind) ? OUTPUT_SUFFIX_UNITS : 0);
-    if (units > limit)
+    bool link = true;
+    if (units > limit || path_is_link(app.command_path, &link) != 0 || link)
         return false;
     ULONG access = SOURCE_ACCESS;
     if (app.overwrite)
-        access |= FILE_WRITE_DATA;
+        access |= SOURCE_OVERWRITE_ACCESS;
     if (kind == COMMAND_SHRED)
         access |= DELETE | FILE_WRITE_DATA;
     if (file_open(&app.file, app.command_path, access, SOURCE_SHARE, SOURCE_DISPOSITION, OPEN_OPTIONS) != 0)
@@ -82,38 +95,51 @@ static bool open_source(int kind, FileFacts *facts)
     return file_facts(app.file, facts) == 0 && !facts->directory && facts->disk;
 }
 
-// Encrypt and Decrypt need the container of the file, 12 + 4 * ceil(F / 4) bytes, in 32 bits.
-static bool fits_in_memory(int kind, uint64_t length)
+// The largest file each command takes: a plaintext whose container fits 32 bits, a container
+// whose length does.
+static bool within_limits(int kind, uint64_t length)
 {
-    return kind == COMMAND_SHRED ? length <= LARGEST_SHRED
-                                 : CONTAINER_HEADER_SIZE + ((length + 3) & ~(uint64_t)3) <= LARGEST_BUFFER;
+    return length <= (kind == COMMAND_SHRED ? LARGEST_SHRED : kind == COMMAND_ENCRYPT ? PLAIN_MAX_LENGTH : LARGEST_CONTAINER);
 }
 
-static uint64_t buffer_size(uint64_t length) { return length + CONTAINER_HEADER_SIZE + BUFFER_SLACK; }
-
-static uint8_t *allocate_buffer(uint64_t length)
+static bool allocate(SIZE_T bytes)
 {
-    uint64_t size = buffer_size(length);
-    if (size > (SIZE_T)-1)
-        return NULL;
-    return (uint8_t *)pages_allocate((SIZE_T)size, PAGE_READWRITE);
+    app.buffer = (uint8_t *)pages_allocate(bytes, PAGE_READWRITE);
+    app.buffer_bytes = app.buffer ? bytes : 0;
+    return app.buffer != NULL;
 }
 
-// Password checks of the start phase; false when the command ends here.
+// The whole file in one buffer; where none can be had (or addressed), Encrypt and Decrypt
+// stream the file through one chunk.
+static bool allocate_buffer(int kind, uint64_t length)
+{
+    uint64_t whole = length + CONTAINER_HEADER_SIZE + BUFFER_SLACK;
+    app.streaming = false;
+    if (whole <= (SIZE_T)-1 && allocate((SIZE_T)whole))
+        return true;
+    if (kind == COMMAND_SHRED)
+        return false;
+    app.streaming = true;
+    return allocate(4 + STREAM_CHUNK_BYTES);
+}
+
+// Password checks of the start phase; false when the command ends here, for an empty password
+// without a word. The command's copies of the texts are wiped once the check value is had.
 static bool check_passwords(int kind)
 {
-    if (app.password[0] == 0)
-        return false;
     const char16_t *password = (const char16_t *)app.password;
-    app.check = derive_check(password);
-    if (kind == COMMAND_ENCRYPT) {
-        if (!confirm_password(password, (const char16_t *)app.confirmation)) {
-            fail(TEXT_CONFIRM_DIFFERS);
-            return false;
-        }
-        app.companion = derive_companion(password);
+    bool empty = password[0] == 0;
+    bool differs = !empty && kind == COMMAND_ENCRYPT && !confirm_password(password, (const char16_t *)app.confirmation);
+    if (!empty && !differs) {
+        app.check = derive_check(password);
+        if (kind == COMMAND_ENCRYPT)
+            app.companion = derive_companion(password);
     }
-    return true;
+    wipe_secret(app.password, sizeof app.password);
+    wipe_secret(app.confirmation, sizeof app.confirmation);
+    if (differs)
+        fail(TEXT_CONFIRM_DIFFERS);
+    return !empty && !differs;
 }
 
 static void shred(void)
@@ -125,7 +151,7 @@ static void shred(void)
         thread_end();
     set_status(STATUS_WRITING);
     // The pattern must reach the disk before the cut, or the old bytes may never be overwritten.
-    if (file_write(app.file, app.buffer, app.file_length) != 0 || file_flush(app.file) != 0) {
+    if (file_write(app.file, app.buffer, app.file_length, 0) != 0 || file_flush(app.file) != 0) {
         end_in_place_write();
         end_command();
         fail(TEXT_WRITE_FAILED);
@@ -138,111 +164,7 @@ static void shred(void)
     if (marked != 0)
         fail(TEXT_SHRED_FAILED);
     else
-        notice(app.main_window, TEXT_DONE, NOTICE_DONE);
-}
-
-// Replaces the source handle by a new file named after it with the suffix added.
-static bool create_output(void)
-{
-    file_close(app.file);
-    app.file = NULL;
-    SIZE_T units = wide_byte_length(app.command_path) / 2;
-    wide_copy(app.command_path + units, OUTPUT_SUFFIX_UNITS + 1, OUTPUT_SUFFIX);
-    HANDLE output;
-    if (file_open(&output, app.command_path, OUTPUT_ACCESS, OUTPUT_SHARE, OUTPUT_DISPOSITION,
-                  OPEN_OPTIONS) != 0)
-        return false;
-    app.file = output;
-    // Until it is written whole, however the command or the process ends.
-    return file_delete_on_close(output) == 0;
-}
-
-// The whole allocation units a length takes on the volume.
-static uint64_t units_of(uint64_t length, uint32_t unit) { return (length + unit - 1) / unit; }
-
-// Room for an in-place file to grow, made sure of before the file is touched. Where the file
-// system cannot reserve (or will not say why not), the volume's free space decides.
-static bool room_to_grow(void)
-{
-    if (file_reserve(app.file, app.output_length) == 0)
-        return true;
-    uint64_t free_bytes;
-    uint32_t unit;
-    if (volume_space(app.file, &free_bytes, &unit) != 0)
-        return true;   // nothing to judge by: the write itself tells a full disk
-    return (units_of(app.output_length, unit) - units_of(app.file_length, unit)) * unit <= free_bytes;
-}
-
-// Writes the result. A new file is kept only once written whole. In place, a file that grows gets
-// its room on the disk first, so that a full disk fails before the source is touched; one that
-// shrinks loses the extra bytes afterwards.
-static bool write_result(const uint8_t *from)
-{
-    if (!app.overwrite) {
-        set_status(STATUS_WRITING);
-        return file_write(app.file, from, app.output_length) == 0 && file_keep_on_close(app.file) == 0;
-    }
-    if (!begin_in_place_write())
-        thread_end();
-    set_status(STATUS_WRITING);
-    bool grows = app.output_length > app.file_length;
-    bool written = (!grows || (room_to_grow() && file_set_length(app.file, app.output_length) == 0))
-                && file_write(app.file, from, app.output_length) == 0
-                && file_set_length(app.file, app.output_length) == 0;
-    end_in_place_write();
-    return written;
-}
-
-static void transform(int kind)
-{
-    uint8_t *buf = app.buffer;
-    uint8_t *read_to = kind == COMMAND_ENCRYPT ? buf + CONTAINER_HEADER_SIZE : buf;
-    if (app.file_length && file_read(app.file, read_to, app.file_length) != 0) {
-        fail(TEXT_READ_FAILED);
-        end_command();
-        return;
-    }
-    if (kind == COMMAND_DECRYPT) {
-        const WCHAR *refusal = container_check(buf) != app.check ? TEXT_WRONG_PASSWORD
-                             : !container_decipherable(buf, app.file_length) ? TEXT_DAMAGED : NULL;
-        if (refusal) {
-            fail(refusal);
-            end_command();
-            return;
-        }
-    }
-    if (!app.overwrite && !create_output()) {
-        end_command();
-        fail(TEXT_WRITE_FAILED);
-        return;
-    }
-
-    const uint8_t *result;
-    SIZE_T capacity = (SIZE_T)buffer_size(app.file_length);
-    if (kind == COMMAND_ENCRYPT) {
-        app.progress = 0;
-        app.pump_thread = start_pump(app.file_length);
-        set_status(STATUS_COMPUTING);
-        app.output_length = encrypt_in_place(buf, capacity, app.file_length, app.check, read_stamp(),
-                                             &app.progress);
-        result = buf;
-    } else {
-        app.output_length = container_plain_length(buf);
-        app.progress = (int32_t)app.output_length;
-        app.pump_thread = start_pump(app.output_length);
-        set_status(STATUS_COMPUTING);
-        decrypt_in_place(buf, capacity, app.file_length, &app.progress);
-        result = buf + CONTAINER_HEADER_SIZE;
-    }
-
-    bool written = write_result(result);
-    stop_pump(app.pump_thread);
-    app.pump_thread = NULL;
-    end_command();
-    if (written)
-        notice(app.main_window, TEXT_DONE, NOTICE_DONE);
-    else
-        fail(TEXT_WRITE_FAILED);
+        tell_done();
 }
 
 static DWORD WINAPI work(void *kind)
@@ -267,20 +189,15 @@ static bool start_phase(int kind)
         return false;
     }
     // Shredding one name of several would destroy the data under the names that stay.
-    const WCHAR *refusal = !fits_in_memory(kind, facts.length) ? TEXT_TOO_LARGE
-                         : kind == COMMAND_SHRED && facts.links > 1 ? TEXT_SHRED_FAILED : NULL;
+    const WCHAR *refusal = !within_limits(kind, facts.length) ? TEXT_TOO_LARGE
+                         : kind == COMMAND_SHRED && facts.links > 1 ? TEXT_SHRED_FAILED
+                         : !allocate_buffer(kind, facts.length) ? TEXT_NO_MEMORY : NULL;
     if (refusal) {
         fail(refusal);
         release_command();
         return false;
     }
     app.file_length = (uint32_t)facts.length;
-    app.buffer = allocate_buffer(facts.length);
-    if (!app.buffer) {
-        fail(TEXT_NO_MEMORY);
-        release_command();
-        return false;
-    }
     if (kind != COMMAND_SHRED) {
         if (!check_passwords(kind)) {
             release_command();

@@ -25,6 +25,9 @@ NTSTATUS NTAPI RtlCreateUserThread(HANDLE process, PSECURITY_DESCRIPTOR descript
 NTSTATUS NTAPI NtTerminateThread(HANDLE thread, NTSTATUS exit_status);
 NTSTATUS NTAPI NtTerminateProcess(HANDLE process, NTSTATUS exit_status);
 NTSTATUS NTAPI NtDelayExecution(BOOLEAN alertable, PLARGE_INTEGER interval);
+NTSTATUS NTAPI NtQuerySecurityObject(HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor,
+                                     ULONG size, PULONG needed);
+NTSTATUS NTAPI NtSetSecurityObject(HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor);
 }
 
 // The records the native calls expect, at both widths.
@@ -104,6 +107,24 @@ NTSTATUS file_facts(HANDLE file, FileFacts *facts)
     return 0;
 }
 
+enum : ULONG { REPARSE_TAG_NAME_SURROGATE = 0x20000000 };
+
+NTSTATUS path_is_link(const WCHAR *path, bool *link)
+{
+    HANDLE file;
+    NTSTATUS status = file_open(&file, path, SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT);
+    if (status != 0)
+        return status;
+    FILE_ATTRIBUTE_TAG_INFORMATION tag = {};
+    IO_STATUS_BLOCK io;
+    status = NtQueryInformationFile(file, &io, &tag, sizeof tag, FileAttributeTagInformation);
+    NtClose(file);
+    *link = status == 0 && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag.ReparseTag & REPARSE_TAG_NAME_SURROGATE);
+    return status;
+}
+
 NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes)
 {
     FILE_FS_SIZE_INFORMATION size = {};
@@ -117,21 +138,41 @@ NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes)
     return *unit_bytes ? 0 : STATUS_UNSUCCESSFUL;
 }
 
-// A transfer that moves fewer bytes than asked counts as failed: callers rely on whole buffers.
-NTSTATUS file_read(HANDLE file, void *buffer, ULONG count)
+// Loops while each call moves something: a call that moves nothing would loop for ever, so it
+// counts as a short transfer, which callers relying on whole buffers take as a failure.
+NTSTATUS file_read(HANDLE file, void *buffer, SIZE_T count, uint64_t offset)
 {
-    IO_STATUS_BLOCK io = {};
-    LARGE_INTEGER offset = {};
-    NTSTATUS status = NtReadFile(file, NULL, NULL, NULL, &io, buffer, count, &offset, NULL);
-    return status != 0 || io.Information == count ? status : STATUS_SHORT_TRANSFER;
+    for (SIZE_T done = 0; done < count;) {
+        IO_STATUS_BLOCK io = {};
+        LARGE_INTEGER at;
+        at.QuadPart = (LONGLONG)(offset + done);
+        ULONG step = (ULONG)(count - done < NATIVE_IO_STEP ? count - done : NATIVE_IO_STEP);
+        NTSTATUS status = NtReadFile(file, NULL, NULL, NULL, &io, (BYTE *)buffer + done, step, &at, NULL);
+        if (status != 0)
+            return status;
+        if (io.Information == 0)
+            return STATUS_SHORT_TRANSFER;
+        done += io.Information;
+    }
+    return 0;
 }
 
-NTSTATUS file_write(HANDLE file, const void *buffer, ULONG count)
+NTSTATUS file_write(HANDLE file, const void *buffer, SIZE_T count, uint64_t offset)
 {
-    IO_STATUS_BLOCK io = {};
-    LARGE_INTEGER offset = {};
-    NTSTATUS status = NtWriteFile(file, NULL, NULL, NULL, &io, buffer, count, &offset, NULL);
-    return status != 0 || io.Information == count ? status : STATUS_SHORT_TRANSFER;
+    for (SIZE_T done = 0; done < count;) {
+        IO_STATUS_BLOCK io = {};
+        LARGE_INTEGER at;
+        at.QuadPart = (LONGLONG)(offset + done);
+        ULONG step = (ULONG)(count - done < NATIVE_IO_STEP ? count - done : NATIVE_IO_STEP);
+        NTSTATUS status = NtWriteFile(file, NULL, NULL, NULL, &io, (const BYTE *)buffer + done, step, &at,
+                                      NULL);
+        if (status != 0)
+            return status;
+        if (io.Information == 0)
+            return STATUS_SHORT_TRANSFER;
+        done += io.Information;
+    }
+    return 0;
 }
 
 NTSTATUS file_set_length(HANDLE file, uint64_t length)
@@ -167,6 +208,66 @@ static NTSTATUS set_disposition(HANDLE file, ULONG delete_file)
 NTSTATUS file_delete_on_close(HANDLE file) { return set_disposition(file, 1); }
 
 NTSTATUS file_keep_on_close(HANDLE file) { return set_disposition(file, 0); }
+
+// The record ends in the name, whose length it states; the name needs no terminator.
+struct RenameRecord {
+    FILE_RENAME_INFORMATION head;
+    WCHAR rest[NATIVE_NAME_UNITS];
+};
+
+NTSTATUS file_rename(HANDLE file, const WCHAR *path, bool replace)
+{
+    SIZE_T units = wide_units_up_to(path, NATIVE_PATH_MAX_UNITS + 1);
+    if (units > NATIVE_PATH_MAX_UNITS)
+        return STATUS_PATH_TOO_LONG;
+    RenameRecord record = {};
+    record.head.ReplaceIfExists = replace;
+    wide_copy(record.head.FileName, NATIVE_NAME_UNITS, L"\\??\\");
+    wide_copy(record.head.FileName + 4, NATIVE_NAME_UNITS - 4, path);
+    record.head.FileNameLength = (ULONG)((units + 4) * sizeof(WCHAR));
+    IO_STATUS_BLOCK io;
+    return NtSetInformationFile(file, &io, &record, sizeof record, FileRenameInformation);
+}
+
+// Zero times in the record leave the file's times as they are.
+NTSTATUS file_set_attributes(HANDLE file, ULONG attributes)
+{
+    FILE_BASIC_INFORMATION basic = {};
+    basic.FileAttributes = attributes;
+    IO_STATUS_BLOCK io;
+    return NtSetInformationFile(file, &io, &basic, sizeof basic, FileBasicInformation);
+}
+
+static NTSTATUS copy_access_list(HANDLE from, HANDLE to)
+{
+    ULONG size = 0;
+    NTSTATUS status = NtQuerySecurityObject(from, DACL_SECURITY_INFORMATION, NULL, 0, &size);
+    if (status != STATUS_BUFFER_TOO_SMALL)
+        return 0;   // no list to keep: a file system without them
+    void *descriptor = pages_allocate(size, PAGE_READWRITE);
+    if (!descriptor)
+        return STATUS_NO_MEMORY;
+    status = NtQuerySecurityObject(from, DACL_SECURITY_INFORMATION, descriptor, size, &size);
+    if (status == 0)
+        status = NtSetSecurityObject(to, DACL_SECURITY_INFORMATION, descriptor);
+    pages_release(descriptor);
+    return status;
+}
+
+// Attributes of 0 would leave the new file's own; "normal" stands for none.
+NTSTATUS file_copy_identity(HANDLE from, HANDLE to)
+{
+    FILE_BASIC_INFORMATION basic = {};
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtQueryInformationFile(from, &io, &basic, sizeof basic, FileBasicInformation);
+    if (status != 0)
+        return status;
+    FILE_BASIC_INFORMATION kept = {};
+    kept.CreationTime = basic.CreationTime;
+    kept.FileAttributes = basic.FileAttributes ? basic.FileAttributes : FILE_ATTRIBUTE_NORMAL;
+    status = NtSetInformationFile(to, &io, &kept, sizeof kept, FileBasicInformation);
+    return status != 0 ? status : copy_access_list(from, to);
+}
 
 void file_close(HANDLE file)
 {
@@ -269,10 +370,9 @@ SIZE_T wide_byte_length(const WCHAR *text)
     return units * sizeof(WCHAR);
 }
 
-// Byte by byte through a volatile pointer, so that wiping a password is never optimised away.
 void zero_bytes(void *buffer, SIZE_T bytes)
 {
-    volatile BYTE *byte = (volatile BYTE *)buffer;
+    BYTE *byte = (BYTE *)buffer;
     for (SIZE_T i = 0; i < bytes; i++)
         byte[i] = 0;
 }

@@ -181,15 +181,15 @@ TEST_P(NativeFile, SourceOpenReadsAnExistingFileWhole)
     kept(h);
     ASSERT_EQ(length_of(h), contents.size());
     Bytes buffer(contents.size());
-    ASSERT_EQ(file_read(h, buffer.data(), (ULONG)buffer.size()), 0);
+    ASSERT_EQ(file_read(h, buffer.data(), buffer.size(), 0), 0);
     EXPECT_EQ(buffer, contents);
     // A second read starts at offset 0 again, not where the first one stopped.
     Bytes again(contents.size());
-    ASSERT_EQ(file_read(h, again.data(), (ULONG)again.size()), 0);
+    ASSERT_EQ(file_read(h, again.data(), again.size(), 0), 0);
     EXPECT_EQ(again, contents);
     // More than the file holds is no whole transfer.
     Bytes longer(contents.size() + 1);
-    EXPECT_NE(file_read(h, longer.data(), (ULONG)longer.size()), 0);
+    EXPECT_NE(file_read(h, longer.data(), longer.size(), 0), 0);
 }
 
 TEST_P(NativeFile, EmptyFileHasLengthZeroAndReadsNothing)
@@ -201,7 +201,7 @@ TEST_P(NativeFile, EmptyFileHasLengthZeroAndReadsNothing)
     kept(h);
     EXPECT_EQ(length_of(h), 0u);
     uint8_t byte = 0;
-    EXPECT_EQ(file_read(h, &byte, 0), 0);
+    EXPECT_EQ(file_read(h, &byte, 0, 0), 0);
 }
 
 // While a command holds its source with write access, others may read it but not write, rename or
@@ -303,7 +303,7 @@ TEST_P(NativeFile, NamesMatchInAnyCase)
     ASSERT_EQ(open_source(&h, path(L"mIXED.bIN")), 0);
     kept(h);
     Bytes buffer(contents.size());
-    ASSERT_EQ(file_read(h, buffer.data(), (ULONG)buffer.size()), 0);
+    ASSERT_EQ(file_read(h, buffer.data(), buffer.size(), 0), 0);
     EXPECT_EQ(buffer, contents);
     close(h);
     HANDLE out = UNTOUCHED;
@@ -331,10 +331,10 @@ TEST_P(NativeFile, WritesGoToOffsetZeroEachTime)
     ASSERT_EQ(create_output(&h, name), 0);
     kept(h);
     Bytes first = pattern(4096 * 3 + 5, 1);
-    ASSERT_EQ(file_write(h, first.data(), (ULONG)first.size()), 0);
+    ASSERT_EQ(file_write(h, first.data(), first.size(), 0), 0);
     EXPECT_EQ(length_of(h), first.size());
     Bytes second = pattern(100, 2);
-    ASSERT_EQ(file_write(h, second.data(), (ULONG)second.size()), 0);
+    ASSERT_EQ(file_write(h, second.data(), second.size(), 0), 0);
     ASSERT_EQ(file_flush(h), 0);
     close(h);
 
@@ -351,7 +351,7 @@ TEST_P(NativeFile, InPlaceWriteReplacesTheStartAndLengthIsCut)
     ASSERT_EQ(open_source(&h, name, IN_PLACE_ACCESS), 0);
     kept(h);
     Bytes result = pattern(600, 5);
-    ASSERT_EQ(file_write(h, result.data(), (ULONG)result.size()), 0);
+    ASSERT_EQ(file_write(h, result.data(), result.size(), 0), 0);
     ASSERT_EQ(file_set_length(h, result.size()), 0);
     EXPECT_EQ(length_of(h), result.size());
     close(h);
@@ -386,7 +386,7 @@ TEST_P(NativeFile, SetLengthNeedsWriteAccess)
     ASSERT_EQ(open_source(&h, name), 0);
     kept(h);
     EXPECT_NE(file_set_length(h, 0), 0);
-    EXPECT_NE(file_write(h, "x", 1), 0);
+    EXPECT_NE(file_write(h, "x", 1, 0), 0);
     close(h);
     EXPECT_EQ(read_file(name), pattern(50, 6));
 }
@@ -404,7 +404,7 @@ TEST_P(NativeFile, ReserveThenSetLength)
     EXPECT_TRUE(reserved == 0 || reserved == (NTSTATUS)0xC0000002L) << std::hex << reserved;
     EXPECT_EQ(length_of(h), contents.size()) << "reserving room leaves the length alone";
     Bytes grown = pattern(52, 9);
-    ASSERT_EQ(file_write(h, grown.data(), (ULONG)grown.size()), 0);
+    ASSERT_EQ(file_write(h, grown.data(), grown.size(), 0), 0);
     ASSERT_EQ(file_set_length(h, grown.size()), 0);
     ASSERT_EQ(file_flush(h), 0);
     close(h);
@@ -433,7 +433,7 @@ TEST_P(NativeFile, ShredSequenceRemovesTheFileOnClose)
     ASSERT_EQ(open_source(&h, name, SHRED_ACCESS), 0);
     kept(h);
     Bytes fill(777, 'Q');
-    ASSERT_EQ(file_write(h, fill.data(), (ULONG)fill.size()), 0);
+    ASSERT_EQ(file_write(h, fill.data(), fill.size(), 0), 0);
     ASSERT_EQ(file_flush(h), 0);
     ASSERT_EQ(file_set_length(h, 0), 0);
     ASSERT_EQ(file_delete_on_close(h), 0);

@@ -6,7 +6,7 @@
 QVX_BASE_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
-    wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei locales-all
+    wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei fonts-wine locales-all
     libcli11-dev openssl
 )
 QVX_WINE32_PACKAGES=(wine32:i386)
@@ -109,6 +109,10 @@ wine_start()
     timeout 600 tools/wine-run "$arch" cmd /c exit >/dev/null 2>&1 9>&- || true
     # The dialogs ask for a font Wine does not have; show Chinese text with one that Debian ships.
     timeout 120 tools/wine-run "$arch" regedit /S "$(winepath_of tools/wine-fonts.reg)" >/dev/null 2>&1 9>&- || true
+    # Debian's Wine never finds its own fonts (the folder it asks for is "…\wine\../fonts"), so the
+    # caption buttons, drawn with Marlett, show as the letters "0 1 r"; the prefix's own font folder
+    # is always searched.
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 winepath_of() { echo "Z:$(realpath "$1" | tr / '\\')"; }

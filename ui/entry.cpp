@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/app_state.h"
+#include "app/lifetime.h"
 #include "crash/crash_guard.h"
 #include "native/native.h"
 #include "native/process_block.h"
-#include "ui/app_state.h"
-#include "ui/lifetime.h"
 #include "ui/main_window.h"
 
 static const WCHAR OPEN_FILTER[] = L"所有文件\0*.*\0";

@@ -3,20 +3,62 @@
 #include <shellapi.h>
 
 #include "about/about_box.h"
+#include "app/app_state.h"
+#include "app/lifetime.h"
 #include "fileops/pipeline.h"
 #include "native/process_block.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
 #include "ui/cmdline.h"
-#include "ui/lifetime.h"
 
 static void show_path(void) { SetDlgItemTextW(app.main_window, IDC_PATH, app.path); }
+
+// The banner has no id of its own: it is the one bitmap control.
+static HWND find_banner(HWND window)
+{
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+            return child;
+    return NULL;
+}
+
+// The banner keeps its place in the template, whose size in pixels follows the font and the
+// screen; its picture is drawn to that size once, smoothed, rather than stretched coarsely at
+// every paint. Without it the control still keeps its place.
+static void fit_banner(HWND window)
+{
+    HWND banner = find_banner(window);
+    HBITMAP picture = banner ? (HBITMAP)SendMessageW(banner, STM_GETIMAGE, IMAGE_BITMAP, 0) : NULL;
+    BITMAP size;
+    RECT place;
+    if (!picture || !GetObjectW(picture, sizeof size, &size) || !GetClientRect(banner, &place))
+        return;
+    HDC screen = GetDC(banner);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    HBITMAP fitted = CreateCompatibleBitmap(screen, place.right, place.bottom);
+    if (from && to && fitted) {
+        HGDIOBJ from_old = SelectObject(from, picture), to_old = SelectObject(to, fitted);
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, NULL);
+        StretchBlt(to, 0, 0, place.right, place.bottom, from, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+        SelectObject(from, from_old);
+        SelectObject(to, to_old);
+        SendMessageW(banner, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)fitted);
+    } else if (fitted) {
+        DeleteObject(fitted);
+    }
+    if (from)
+        DeleteDC(from);
+    if (to)
+        DeleteDC(to);
+    ReleaseDC(banner, screen);
+}
 
 // The About box is made from the module instance that came as this window's creation parameter;
 // a box that cannot be made leaves the About button without effect.
 static void on_init(HWND window, HINSTANCE instance)
 {
     app.main_window = window;
+    fit_banner(window);
     create_about_box(instance, window);
     app.progress_bar = GetDlgItem(window, IDC_PROGRESS);
     const UNICODE_STRING *line = process_command_line();

@@ -1,5 +1,6 @@
-// Every way out of the program while a file is rewritten in place waits for that write and its
-// length cut: a second close, the end of the session, the crash report's close.
+// Every way out of the program while a file is rewritten in its own place (a file with other
+// names) waits for that write and its length cut: a second close, the end of the session, the
+// crash report's close.
 #include <vector>
 
 #include "tests/support/files.h"
@@ -18,7 +19,7 @@ class Exits : public BlackBox {
 protected:
     void TearDown() override
     {
-        let_go();
+        let_go(held);
         BlackBox::TearDown();
     }
 
@@ -29,55 +30,23 @@ protected:
         file = path(L"in place.bin");
         plain = random_bytes(LARGE, 41);
         write_file(at, file, plain);
+        make_hard_link(at, path(L"other name.bin"), file);
         app_start(at, app);
         choose(at, app, file, PASSWORD, PASSWORD, true);
         for (int tries = 0; tries < HOLD_TRIES; tries++) {
             run_command(at, app, IDC_ENCRYPT, TEXT_DONE);
             std::set<DWORD> before = threads_of(app.process.dwProcessId);
             click(at, app, IDC_DECRYPT);
-            DWORD start = GetTickCount();
-            while (text_of(at, item(at, app, IDC_STATUS)) != TEXT_WRITING)
-                if (GetTickCount() - start > WAIT_BIG_MS)
-                    stop_at(at, "never saw the decrypted file being written" + other_dialog_note(app));
-            hold_threads(at, before);
+            if (!wait_status(at, app, TEXT_WRITING))
+                stop_at(at, "never saw the decrypted file being written" + other_dialog_note(app));
+            hold_new_threads(at, app, before, held);
             // Not cut yet: the write state is still on.
             if (file_size(at, file) == LARGE + 12)
                 return;
-            let_go();
+            let_go(held);
             expect_notice(at, app, TEXT_DONE, IDOK, WAIT_BIG_MS);
         }
         stop_at(at, "the write ended each time before the test could hold it");
-    }
-
-    // Each thread is seen stopped (its registers read) before the file is looked at. A thread that
-    // has ended meanwhile cannot be opened or stopped.
-    void hold_threads(At at, const std::set<DWORD> &before)
-    {
-        for (DWORD id : threads_of(app.process.dwProcessId)) {
-            HANDLE thread = before.count(id) ? nullptr : OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id);
-            if (!thread)
-                continue;
-            CONTEXT context = {};
-            context.ContextFlags = CONTEXT_CONTROL;
-            if (SuspendThread(thread) == (DWORD)-1) {
-                CloseHandle(thread);
-                continue;
-            }
-            held.push_back(thread);
-            if (!GetThreadContext(thread, &context))
-                stop_at(at, "cannot see thread " + std::to_string(id) + " stopped: error " + std::to_string(GetLastError()));
-        }
-        if (held.empty())
-            stop_at(at, "no command thread to hold");
-    }
-
-    void let_go()
-    {
-        for (HANDLE thread : held) {
-            ResumeThread(thread);
-            CloseHandle(thread);
-        }
-        held.clear();
     }
 
     // Still running while held; once let go, ended with status 0 and the file decrypted whole.
@@ -86,7 +55,7 @@ protected:
         DWORD exit_code = 1;
         if (app_wait_exit(app, WAIT_SHORT_MS, &exit_code))
             stop_at(at, "the program ended in the middle of the write, status " + std::to_string(exit_code));
-        let_go();
+        let_go(held);
         if (!app_wait_exit(app, WAIT_BIG_MS, &exit_code))
             stop_at(at, "the program did not end after the write");
         if (exit_code != 0)
@@ -96,7 +65,7 @@ protected:
 
     std::wstring file;
     Bytes plain;
-    std::vector<HANDLE> held;
+    Held held;
 };
 
 TEST_F(Exits, SecondCloseWaitsForTheWrite)

@@ -51,18 +51,6 @@ HWND watch_command(At at, const App &app, const std::set<DWORD> &before, Watch &
     }
 }
 
-// Waits until the status shows `text`; false if a notice or the deadline comes first.
-bool wait_status(At at, const App &app, const std::wstring &text)
-{
-    DWORD start = GetTickCount();
-    while (text_of(at, item(at, app, IDC_STATUS)) != text) {
-        if (find_notice(app) || GetTickCount() - start > WAIT_BIG_MS)
-            return false;
-        Sleep(1);
-    }
-    return true;
-}
-
 TEST_F(LongCommand, LargeFileInPlaceShowsProgressAndSurvivesClose)
 {
     std::wstring file = path(L"large.bin");
@@ -85,9 +73,8 @@ TEST_F(LongCommand, LargeFileInPlaceShowsProgressAndSurvivesClose)
     Bytes container = read_file(AT, file);
     expect_container_of(AT, container, plain, PASSWORD);
 
-    // Closing while the result is written back: the write and the cut still finish. The status
-    // changes just before the write begins, so a close may still come first and leave the
-    // container whole; a part-written file or a missing cut is never right.
+    // Closing while the result is written: the file is the container or the plaintext, whole,
+    // and nothing else is left beside it.
     click(AT, app, IDC_DECRYPT);
     ASSERT_TRUE(wait_status(AT, app, TEXT_WRITING)) << "never saw the decrypted file being written";
     Sleep(10);
@@ -96,10 +83,11 @@ TEST_F(LongCommand, LargeFileInPlaceShowsProgressAndSurvivesClose)
     ASSERT_TRUE(app_wait_exit(app, WAIT_BIG_MS, &exit_code)) << "the program did not end after WM_CLOSE";
     EXPECT_EQ(exit_code, 0u);
     if (file_size(AT, file) == container.size() && read_file(AT, file) == container)
-        printf("closed before the write began: the container is whole\n");
+        printf("closed before the result was in place: the container is whole\n");
     else
         expect_file(AT, file, plain);
     EXPECT_TRUE(opens_exclusively(file));
+    expect_names(AT, folder, {L"large.bin"});
 }
 
 TEST_F(LongCommand, ClosingEndsWithoutANotice)
@@ -125,6 +113,7 @@ TEST_F(LongCommand, ClosingEndsWithoutANotice)
     EXPECT_EQ(exit_code, 0u);
     expect_file(AT, file, plain);
     EXPECT_TRUE(opens_exclusively(file));
+    expect_names(AT, folder, {L"closing.bin"});   // the unfinished container is gone
 }
 
 }   // namespace

@@ -2,6 +2,7 @@
 # Steps a Windows test cannot take under Wine, run as a Linux program that the test starts through
 # Wine. Wine gives the test no handle to such a process, so its exit status goes to a file.
 #   outside_wine.sh STATUS_FILE small-disk mount DIR SIZE    (a tmpfs of SIZE at DIR; needs root)
+#   outside_wine.sh STATUS_FILE small-disk fill DIR           (a file DIR/filler takes all room left)
 #   outside_wine.sh STATUS_FILE small-disk umount DIR
 # Status 77: not root, so no small disk here.
 status_file=$1
@@ -13,6 +14,9 @@ run()
     "small-disk mount")
         [ "$(id -u)" = 0 ] || return 77
         mkdir -p "$3" && mount -t tmpfs -o size="$4" qvx-small-disk "$3" ;;
+    "small-disk fill")
+        dd if=/dev/zero of="$3/filler" bs=1M 2>/dev/null
+        [ -e "$3/filler" ] ;;
     "small-disk umount")
         umount "$3" && rmdir "$3" ;;
     *)

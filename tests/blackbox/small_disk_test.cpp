@@ -5,7 +5,9 @@
 namespace {
 
 const wchar_t PASSWORD[] = L"no room";
-const char DISK_SIZE[] = "8m";
+// Room for a file of hundreds of MiB and its replacement, whose write lasts long enough to be
+// caught.
+const char DISK_SIZE[] = "768m";
 const int NOT_ROOT = 77;
 
 class SmallDisk : public BlackBox {
@@ -43,6 +45,25 @@ protected:
         return atoi(std::string(status.begin(), status.end()).c_str());
     }
 
+    std::wstring filler() const { return disk + L"\\filler"; }
+
+    // Fills what room the disk has left but `room` bytes.
+    void fill_disk(At at, uint64_t room = 0)
+    {
+        if (outside_wine(at, "small-disk fill " + unix_disk) != 0)
+            stop_at(at, "cannot fill the disk");
+        if (room == 0)
+            return;
+        HANDLE file = CreateFileW(filler().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER end;
+        bool sized = file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &end) && end.QuadPart >= (LONGLONG)room;
+        end.QuadPart -= (LONGLONG)room;
+        sized = sized && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+        CloseHandle(file);
+        if (!sized)
+            stop_at(at, "cannot leave room on the filled disk: error " + std::to_string(GetLastError()));
+    }
+
     std::string unix_disk;
     std::wstring disk;
     bool mounted = false;
@@ -50,10 +71,10 @@ protected:
 
 TEST_F(SmallDisk, NewFileThatDoesNotFitLeavesNothing)
 {
-    std::wstring file = disk + L"\\three.bin", filler = disk + L"\\filler.bin";
-    Bytes plain = random_bytes(3u << 20, 61);
+    std::wstring file = disk + L"\\three.bin";
+    Bytes plain = random_bytes(24u << 20, 61);
     write_file(AT, file, plain);
-    write_file(AT, filler, random_bytes(3u << 20, 62));
+    fill_disk(AT, 16u << 20);
     app_start(AT, app);
     choose(AT, app, file, PASSWORD, PASSWORD, false);
     run_command(AT, app, IDC_ENCRYPT, TEXT_WRITE_ERROR);
@@ -61,9 +82,53 @@ TEST_F(SmallDisk, NewFileThatDoesNotFitLeavesNothing)
     expect_file(AT, file, plain);
 
     // With room made, the same command works: no stale name stands in its way.
-    ASSERT_TRUE(DeleteFileW(filler.c_str()));
+    ASSERT_TRUE(DeleteFileW(filler().c_str()));
     run_command(AT, app, IDC_ENCRYPT, TEXT_DONE);
     expect_container_of(AT, read_file(AT, file + L".QVX"), plain, PASSWORD);
+}
+
+bool holds_a_result(const std::wstring &folder)
+{
+    for (const std::wstring &name : names_in(folder))
+        if (name.compare(0, 9, L".qvx-tmp-") == 0)
+            return true;
+    return false;
+}
+
+// The disk fills up while the result is written in place: the file stays as it was and the
+// unfinished result goes. The command is held once its result's file is there, which it then
+// computes and writes, while the disk is filled from outside; a try held too late (the write of
+// one call cannot be stopped halfway) is made again.
+TEST_F(SmallDisk, InPlaceWriteThatFailsPartWayLeavesTheFileAsItWas)
+{
+    const int TRIES = 8;
+    std::wstring file = disk + L"\\source.bin";
+    Bytes plain = random_bytes(320u << 20, 63);
+    app_start(AT, app);
+    for (int tries = 0; tries < TRIES; tries++) {
+        write_file(AT, file, plain);
+        choose(AT, app, file, PASSWORD, PASSWORD, true);
+        std::set<DWORD> before = threads_of(app.process.dwProcessId);
+        click(AT, app, IDC_ENCRYPT);
+        ASSERT_TRUE(wait_for(WAIT_BIG_MS, [&] { return holds_a_result(disk) || find_notice(app); }));
+        Held held;
+        hold_new_threads(AT, app, before, held);
+        fill_disk(AT);
+        let_go(held);
+        HWND box = wait_notice(AT, app, WAIT_BIG_MS);
+        if (text_of(AT, GetDlgItem(box, IDC_STATIC_TEXT)) == TEXT_DONE) {
+            check_and_answer(AT, app, box, TEXT_DONE);
+            ASSERT_TRUE(DeleteFileW(filler().c_str()));
+            printf("the result was whole before the disk was full: once more\n");
+            continue;
+        }
+        check_and_answer(AT, app, box, TEXT_WRITE_ERROR);
+        wait_idle(AT, app);
+        expect_file(AT, file, plain);
+        expect_names(AT, disk, {L"filler", L"source.bin"});
+        return;
+    }
+    FAIL() << "the result was written whole each time before the disk could be filled";
 }
 
 }   // namespace

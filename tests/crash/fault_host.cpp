@@ -5,8 +5,8 @@
 
 #include <wchar.h>
 
+#include "app/app_state.h"
 #include "crash/crash_guard.h"
-#include "ui/app_state.h"
 
 void *system_pages_allocate(SIZE_T size, ULONG protection);   // the real allocator, renamed
 

@@ -194,6 +194,13 @@ void app_end(App &app)
     app = App{};
 }
 
+void app_kill(At at, App &app)
+{
+    if (!TerminateProcess(app.process.hProcess, 1) || WaitForSingleObject(app.process.hProcess, WAIT_MS) != WAIT_OBJECT_0)
+        stop_at(at, "cannot end the program: error " + std::to_string(GetLastError()));
+    app_end(app);
+}
+
 HWND item(At at, const App &app, int id)
 {
     HWND control = GetDlgItem(app.main, id);
@@ -335,6 +342,12 @@ void wait_idle(At at, const App &app, DWORD ms)
     expect_idle(at, app);
 }
 
+bool wait_status(At at, const App &app, const std::wstring &text, DWORD ms)
+{
+    return wait_for(ms, [&] { return find_notice(app) || text_of(at, item(at, app, IDC_STATUS)) == text; }) &&
+           !find_notice(app);
+}
+
 std::set<DWORD> threads_of(DWORD process_id)
 {
     std::set<DWORD> threads;
@@ -348,6 +361,36 @@ std::set<DWORD> threads_of(DWORD process_id)
             threads.insert(entry.th32ThreadID);
     CloseHandle(snapshot);
     return threads;
+}
+
+// A thread that has ended meanwhile cannot be opened or stopped.
+void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held)
+{
+    for (DWORD id : threads_of(app.process.dwProcessId)) {
+        HANDLE thread = before.count(id) ? nullptr : OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id);
+        if (!thread)
+            continue;
+        if (SuspendThread(thread) == (DWORD)-1) {
+            CloseHandle(thread);
+            continue;
+        }
+        held.threads.push_back(thread);
+        CONTEXT context = {};
+        context.ContextFlags = CONTEXT_CONTROL;
+        if (!GetThreadContext(thread, &context))
+            stop_at(at, "cannot see thread " + std::to_string(id) + " stopped: error " + std::to_string(GetLastError()));
+    }
+    if (held.threads.empty())
+        stop_at(at, "no command thread to hold");
+}
+
+void let_go(Held &held)
+{
+    for (HANDLE thread : held.threads) {
+        ResumeThread(thread);
+        CloseHandle(thread);
+    }
+    held.threads.clear();
 }
 
 void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before, DWORD ms)
@@ -428,13 +471,21 @@ class ProgramSetting : public ::testing::Environment {
 };
 static ::testing::Environment *const program_setting = ::testing::AddGlobalTestEnvironment(new ProgramSetting);
 
-void BlackBox::SetUp()
+const wchar_t MEMORY_FOLDER[] = L"Z:\\dev\\shm\\";
+
+std::wstring BlackBox::folder_base() const
 {
     wchar_t temp[MAX_PATH];
     DWORD size = GetTempPathW(MAX_PATH, temp);
-    ASSERT_TRUE(size > 0 && size < MAX_PATH);
+    return size > 0 && size < MAX_PATH ? temp : L"";
+}
+
+void BlackBox::SetUp()
+{
+    std::wstring base = folder_base();
+    ASSERT_FALSE(base.empty());
     static unsigned serial;
-    folder = std::wstring(temp) + L"qvx-bb-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    folder = base + L"qvx-bb-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
              std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(serial++);
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << utf8(folder);
 }

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
 
@@ -86,6 +87,8 @@ void app_start(At at, App &app, const std::wstring &arguments = L"", const std::
 bool app_wait_exit(const App &app, DWORD ms, DWORD *exit_code);
 // Closes the main window; ends the process by its handle if it lingers. Safe on a stopped app.
 void app_end(App &app);
+// Ends the program at once, as a crash or a power cut would, and waits until it is gone.
+void app_kill(At at, App &app);
 
 HWND item(At at, const App &app, int id);
 LRESULT send(At at, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -111,12 +114,20 @@ void expect_no_notice(At at, const App &app, DWORD ms = WAIT_SHORT_MS);
 // Status "准备就绪…", command buttons enabled, bar at 0.
 void expect_idle(At at, const App &app);
 void wait_idle(At at, const App &app, DWORD ms = WAIT_MS);
+// Polls the status line until it shows `text`; false if a notice or the deadline comes first.
+bool wait_status(At at, const App &app, const std::wstring &text, DWORD ms = WAIT_BIG_MS);
 int commands_enabled(At at, const App &app);   // how many of the three
 int bar_position(At at, const App &app);
 int bar_high(At at, const App &app);
 int bar_low(At at, const App &app);
 
 std::set<DWORD> threads_of(DWORD process_id);
+// The program's threads that are not in `before` (a command's), each seen stopped, until let go.
+struct Held {
+    std::vector<HANDLE> threads;
+};
+void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held);
+void let_go(Held &held);
 // Waits until no thread that is not in `before` remains in the program.
 void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before, DWORD ms = WAIT_MS);
 
@@ -144,11 +155,15 @@ HWND find_other_dialog(const App &app);
 std::string other_dialog_note(const App &app);
 
 // A fresh folder per test, removed with everything in it at the end; the program is ended first.
+extern const wchar_t MEMORY_FOLDER[];   // a tmpfs as Wine shows it
 class BlackBox : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     std::wstring path(const std::wstring &name) const { return folder + L"\\" + name; }
+    // Where the folder is made: the system's temporary folder, or memory for files of gigabytes,
+    // whose writing back to a disk would be most of a test's time.
+    virtual std::wstring folder_base() const;
 
     std::wstring folder;
     App app{};

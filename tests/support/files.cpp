@@ -6,9 +6,8 @@
 
 #include "res/resource.h"
 
-Bytes random_bytes(size_t count, uint64_t seed)
+void fill_random(uint8_t *data, size_t count, uint64_t seed)
 {
-    Bytes data(count);
     uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -19,6 +18,12 @@ Bytes random_bytes(size_t count, uint64_t seed)
         x ^= x << 13, x ^= x >> 7, x ^= x << 17;
         data[i] = (uint8_t)x;
     }
+}
+
+Bytes random_bytes(size_t count, uint64_t seed)
+{
+    Bytes data(count);
+    fill_random(data.data(), count, seed);
     return data;
 }
 
@@ -107,22 +112,49 @@ void make_folder(At at, const std::wstring &path)
         stop_at(at, last_error("cannot make folder", path));
 }
 
+void make_hard_link(At at, const std::wstring &link, const std::wstring &existing)
+{
+    if (!CreateHardLinkW(link.c_str(), existing.c_str(), nullptr))
+        stop_at(at, last_error("cannot link to", existing));
+}
+
+std::vector<std::wstring> names_in(const std::wstring &folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void expect_names(At at, const std::wstring &folder, std::vector<std::wstring> names)
+{
+    std::sort(names.begin(), names.end());
+    std::vector<std::wstring> found = names_in(folder);
+    if (found == names)
+        return;
+    std::string listed;
+    for (const std::wstring &name : found)
+        listed += " \"" + utf8(name) + "\"";
+    fail_at(at, utf8(folder) + " holds" + (listed.empty() ? " nothing" : listed));
+}
+
 void remove_tree(const std::wstring &path)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring full = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(full);
-            else
-                DeleteFileW(full.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    for (const std::wstring &name : names_in(path)) {
+        std::wstring full = path + L"\\" + name;
+        if (GetFileAttributesW(full.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            remove_tree(full);
+        else
+            DeleteFileW(full.c_str());
     }
     RemoveDirectoryW(path.c_str());
 }

@@ -11,6 +11,8 @@
 
 typedef std::vector<uint8_t> Bytes;
 
+// The same seed gives the same bytes, and a shorter count their start.
+void fill_random(uint8_t *data, size_t count, uint64_t seed);
 Bytes random_bytes(size_t count, uint64_t seed);
 void write_file(At at, const std::wstring &path, const Bytes &data);
 // A file of `size` random bytes from `seed`; returns what was written.
@@ -21,6 +23,11 @@ uint64_t file_size(At at, const std::wstring &path);
 // True when nobody else holds the file: it opens for reading and writing with no sharing.
 bool opens_exclusively(const std::wstring &path);
 void make_folder(At at, const std::wstring &path);
+void make_hard_link(At at, const std::wstring &link, const std::wstring &existing);
+// The names in a folder, sorted.
+std::vector<std::wstring> names_in(const std::wstring &folder);
+// Fails at the caller when the folder holds other names than `names`.
+void expect_names(At at, const std::wstring &folder, std::vector<std::wstring> names);
 void remove_tree(const std::wstring &path);
 // A file of `length` bytes that occupies no disk space.
 void make_sparse(At at, const std::wstring &path, uint64_t length);

@@ -81,42 +81,66 @@ std::string png_of(int width, int height, const std::vector<uint8_t> &bgr, size_
 
 }   // namespace
 
-size_t save_window_png(HWND window, const std::wstring &path)
+// What the screen shows in r (screen coordinates), as rows of BGR pixels; false when it cannot be
+// read.
+struct Pixels {
+    int width, height;
+    size_t stride;
+    std::vector<uint8_t> bgr;
+};
+
+static bool capture(const RECT &r, Pixels *p)
 {
-    RECT r;
-    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
-        return 0;
-    int width = r.right - r.left, height = r.bottom - r.top;
-    size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
-    std::vector<uint8_t> bgr(stride * height);
+    if (r.right <= r.left || r.bottom <= r.top)
+        return false;
+    p->width = r.right - r.left, p->height = r.bottom - r.top;
+    p->stride = ((size_t)p->width * 3 + 3) & ~(size_t)3;
+    p->bgr.assign(p->stride * p->height, 0);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;   // top row first
+    info.bmiHeader.biWidth = p->width;
+    info.bmiHeader.biHeight = -p->height;   // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, p->width, p->height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    bool ok = BitBlt(memory, 0, 0, p->width, p->height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
     SelectObject(memory, old);   // a bitmap is read out only when no device context holds it
-    ok = ok && GetDIBits(memory, bitmap, 0, height, bgr.data(), &info, DIB_RGB_COLORS) == height;
+    ok = ok && GetDIBits(memory, bitmap, 0, p->height, p->bgr.data(), &info, DIB_RGB_COLORS) == p->height;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (!ok)
-        return 0;
-    std::ofstream file(path.c_str(), std::ios::binary);
-    file << png_of(width, height, bgr, stride);
-    if (!file.good())
-        return 0;
+    return ok;
+}
+
+static size_t colours_of(const Pixels &p)
+{
     std::set<uint32_t> colours;
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++) {
-            const uint8_t *pixel = &bgr[y * stride + x * 3];
+    for (int y = 0; y < p.height; y++)
+        for (int x = 0; x < p.width; x++) {
+            const uint8_t *pixel = &p.bgr[y * p.stride + x * 3];
             colours.insert(pixel[0] | pixel[1] << 8 | pixel[2] << 16);
         }
     return colours.size();
+}
+
+size_t save_window_png(HWND window, const std::wstring &path)
+{
+    RECT r;
+    Pixels p;
+    if (!GetWindowRect(window, &r) || !capture(r, &p))
+        return 0;
+    std::ofstream file(path.c_str(), std::ios::binary);
+    file << png_of(p.width, p.height, p.bgr, p.stride);
+    return file.good() ? colours_of(p) : 0;
+}
+
+size_t colours_in(HWND window, RECT part)
+{
+    MapWindowPoints(window, HWND_DESKTOP, (POINT *)&part, 2);
+    Pixels p;
+    return capture(part, &p) ? colours_of(p) : 0;
 }

@@ -1,7 +1,7 @@
-#include "ui/lifetime.h"
+#include "app/lifetime.h"
 
+#include "app/app_state.h"
 #include "native/native.h"
-#include "ui/app_state.h"
 
 // Bounds each wait for a message, so that a wake-up lost to a race costs no more than this.
 enum { WRITE_WAIT_MS = 50 };

@@ -1,6 +1,6 @@
-#include "ui/notice.h"
+#include "app/notice.h"
 
-#include "ui/app_state.h"
+#include "app/app_state.h"
 
 extern "C" int WINAPI MessageBoxTimeoutW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type,
                                          WORD language, DWORD milliseconds);

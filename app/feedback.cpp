@@ -1,10 +1,10 @@
-#include "ui/feedback.h"
+#include "app/feedback.h"
 
 #include <commctrl.h>
 
+#include "app/app_state.h"
 #include "native/native.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
 
 static const WCHAR *const STATUS_TEXTS[] = {L"准备就绪…", L"正在读取…", L"正在计算…", L"正在写入…"};
 
@@ -25,11 +25,16 @@ void enable_commands(BOOL enable)
         EnableWindow(GetDlgItem(app.main_window, id), enable);
 }
 
-static DWORD WINAPI pump(void *total)
+// The bar counts in signed 32 bits: a total past that range is halved, and each position with it.
+// A decryption ends a few bytes below zero, which as an unsigned count lies past the total.
+static DWORD WINAPI pump(void *total_param)
 {
-    SendMessageW(app.progress_bar, PBM_SETRANGE32, 0, (LPARAM)(uint32_t)(ULONG_PTR)total);
+    uint32_t total = (uint32_t)(ULONG_PTR)total_param;
+    unsigned shift = total > 0x7FFFFFFFu ? 1 : 0;
+    SendMessageW(app.progress_bar, PBM_SETRANGE32, 0, (LPARAM)(total >> shift));
     while (!app.pump_stop) {
-        SendMessageW(app.progress_bar, PBM_SETPOS, (WPARAM)(LONG_PTR)app.progress, 0);
+        uint32_t at = (uint32_t)app.progress;
+        SendMessageW(app.progress_bar, PBM_SETPOS, (WPARAM)(at > total ? 0 : at >> shift), 0);
         thread_sleep(PUMP_INTERVAL_MS);
     }
     thread_end();

@@ -24,16 +24,20 @@ struct AppState {
     // The running command, filled by its start phase and owned by its worker. The claim is taken
     // before anything else and given back by the command's end: one command at a time.
     volatile LONG command_running;
-    HANDLE file;
+    HANDLE file;            // the source
+    HANDLE output;          // the result's own file until it is whole and in its place
     HANDLE pump_thread;
     volatile LONG pump_stop;
-    uint8_t *buffer;
+    uint8_t *buffer;        // the whole file, or one chunk of it when the file streams
+    SIZE_T buffer_bytes;
+    bool streaming;
     uint32_t file_length;
     uint32_t output_length;
     volatile int32_t progress;
     uint32_t check;
     uint32_t companion;
     bool overwrite;
+    int output_way;
     volatile LONG write_state;
     WCHAR command_path[PATH_UNITS + OUTPUT_SUFFIX_UNITS];
 
