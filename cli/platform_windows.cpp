@@ -36,6 +36,16 @@ static std::wstring to_wide(const char *text)
     return out;
 }
 
+static std::wstring full_path(const std::wstring &path)
+{
+    DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(units, L'\0');
+    if (units == 0 || GetFullPathNameW(path.c_str(), units, &full[0], nullptr) >= units)
+        return path;
+    full.resize(units - 1);
+    return full;
+}
+
 static char reason_text[64];
 static const char *reason = "";
 
@@ -143,10 +153,16 @@ static HANDLE open_name(const std::wstring &wide, DWORD access, DWORD share)
 
 bool path_facts(const char *path, FileFacts *facts)
 {
-    HANDLE h = open_name(to_wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    std::wstring wide = to_wide(path);
+    memset(facts, 0, sizeof *facts);
+    // Reserved names (CON, NUL, COM1) and \\.\ paths are devices, whether they open or not.
+    if (full_path(wide).compare(0, 4, L"\\\\.\\") == 0) {
+        facts->kind = KIND_DEVICE;
+        return true;
+    }
+    HANDLE h = open_name(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD code = GetLastError();
-        memset(facts, 0, sizeof *facts);
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
             return true;
         return fail_last_error();
@@ -276,8 +292,21 @@ bool file_set_size(PlatformFile file, uint64_t size)
         || fail_last_error();
 }
 
-// The replace call keeps the replaced file's security, attributes and streams.
-bool file_inherit(PlatformFile, const char *, const FileFacts *) { return true; }
+// The replace call keeps the replaced file's security, attributes and streams; the attributes
+// are given here as well, for systems whose replace is only a move (Wine's).
+bool file_inherit(PlatformFile file, const char *replaced, const FileFacts *)
+{
+    static const DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+                            | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD attributes = GetFileAttributesW(to_wide(replaced).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    FILE_BASIC_INFORMATION basic = {};
+    IO_STATUS_BLOCK io;
+    basic.FileAttributes = (attributes & KEPT) | FILE_ATTRIBUTE_NORMAL * !(attributes & KEPT);
+    return NtSetInformationFile((HANDLE)file, &io, &basic, sizeof basic, FileBasicInformation) == 0
+        || fail_with("cannot set its attributes");
+}
 
 bool file_flush(PlatformFile file) { return FlushFileBuffers((HANDLE)file) || fail_last_error(); }
 
@@ -300,7 +329,9 @@ bool file_delete_open(PlatformFile file, const char *)
 
 static bool move_or_replace(const std::wstring &from, const std::wstring &to, bool replace)
 {
-    if (replace && ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    // Whole paths: Wine's replace fails on names without a folder.
+    if (replace && ReplaceFileW(full_path(to).c_str(), full_path(from).c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true;
     // Nothing there yet to replace (or no replacing asked for): an ordinary move.
     if (replace && GetLastError() != ERROR_FILE_NOT_FOUND)

@@ -12,6 +12,7 @@ import select
 import shlex
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import termios
@@ -22,20 +23,24 @@ import zlib
 QVX = os.environ.get("QVX")
 QVX_EXE = os.environ.get("QVX_EXE")
 WINE_RUN = shlex.split(os.environ.get("QVX_WINE_RUN", ""))   # the runner and its arguments
+HELPER = os.environ.get("QVX_CONSOLE_HELPER")                # tests/cli/console_helper.cpp, for qvx.exe
+SHIM = os.environ.get("QVX_IO_SHIM")                         # tests/cli/io_shim.c, for qvx
+VERSION_H = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "version.h")
 SEED = int(os.environ.get("QVX_TEST_SEED", "20141208"), 0)
 PASSWORD = "pässwörd 密码 😀"
 DONE, DECLINED, USAGE, WRONG_PASSWORD, DAMAGED, FILE_FAILURE = 0, 1, 2, 3, 4, 5
 MiB = 1 << 20
 
 
-def run(program, args, password=PASSWORD, timeout=300):
+def run(program, args, password=PASSWORD, timeout=300, env_extra=None, user=None):
     env = dict(os.environ)
     env.pop("QVX_PASSWORD", None)
     if password is not None:
         env["QVX_PASSWORD"] = password
+    env.update(env_extra or {})
     # A session of its own has no terminal to ask, even when the tests run from one.
     return subprocess.run(program + args, env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                          timeout=timeout, start_new_session=True)
+                          timeout=timeout, start_new_session=True, user=user)
 
 
 def digest(path):
@@ -76,15 +81,149 @@ class Folder:
         return sorted(os.listdir(self.dir))
 
 
-@unittest.skipUnless(QVX, "QVX names the Linux program")
-class LinuxQvx(Folder, unittest.TestCase):
-    def qvx(self, *args, **kw):
-        return run([QVX], list(args), **kw)
+def wait_bounded(pid, seconds=30):
+    """The exit status of a child of ours, killed if it has not ended in time."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        done, code = os.waitpid(pid, os.WNOHANG)
+        if done:
+            return os.waitstatus_to_exitcode(code)
+        time.sleep(0.05)
+    os.kill(pid, signal.SIGKILL)
+    return os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
+
+
+def read_ready(fd, seconds):
+    """What fd has to give within seconds; b"" at its end (a terminal whose program has gone)."""
+    try:
+        return os.read(fd, 4096) if select.select([fd], [], [], seconds)[0] else b""
+    except OSError:
+        return b""
+
+
+def write_bytes(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def folder_state(folder):
+    """Every name under folder with its contents' digest (None for folders and links)."""
+    state = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            plain = os.path.isfile(path) and not os.path.islink(path)
+            state[os.path.relpath(path, folder)] = digest(path) if plain else None
+    return state
+
+
+class SharedBehaviour:
+    """What both programs must do alike. A class that mixes this in gives call(*args, **kw),
+    not_text_password(*args), on_terminal(lines, *args), and DEVICE, a name of a device."""
 
     def expect(self, status, *args, **kw):
-        result = self.qvx(*args, **kw)
-        self.assertEqual(result.returncode, status, result.stderr.decode())
+        result = self.call(*args, **kw)
+        self.assertEqual(result.returncode, status, result.stderr.decode(errors="replace"))
         return result
+
+    def test_refusals_name_their_cause_and_change_nothing(self):
+        p = self.path
+        write_random(p("a"), 10, self.rng)
+        self.expect(DONE, "encrypt", p("a"))
+        shutil.copyfile(p("a.QVX"), p("b.QVX"))
+        os.link(p("a"), p("second-name"))
+        os.mkdir(p("folder"))
+        write_bytes(p("pw-not-utf8"), b"p\xe4ss\n")
+        write_bytes(p("pw-utf16"), "\ufeffpässwörd\n".encode("utf-16-le"))
+        decrypt_a = ["decrypt", "-o", p("out"), p("a.QVX")]
+        rows = [  # why, status, what stderr names, how it is run
+            ("-o with several files", USAGE, "out", lambda: self.call(*decrypt_a, p("b.QVX"))),
+            ("-o with --in-place", USAGE, "out", lambda: self.call("decrypt", "--in-place", *decrypt_a[1:])),
+            ("password file missing", USAGE, "missing", lambda: self.call("decrypt", "--password-file", p("missing"), p("a.QVX"))),
+            ("password file not UTF-8", USAGE, "pw-not-utf8", lambda: self.call("decrypt", "--password-file", p("pw-not-utf8"), p("a.QVX"))),
+            ("password file in UTF-16", USAGE, "UTF-16", lambda: self.call("decrypt", "--password-file", p("pw-utf16"), p("a.QVX"))),
+            ("password file a folder", USAGE, "folder", lambda: self.call("decrypt", "--password-file", p("folder"), p("a.QVX"))),
+            ("empty QVX_PASSWORD", USAGE, "empty", lambda: self.call("encrypt", "-f", p("a"), password="")),
+            ("QVX_PASSWORD not text", USAGE, "QVX_PASSWORD", lambda: self.not_text_password("encrypt", "-f", p("a"))),
+            ("terminal passwords differ", USAGE, "differ", lambda: self.on_terminal(["one", "two"], "encrypt", "-f", p("a"))),
+            ("output a folder", FILE_FAILURE, "folder", lambda: self.call("decrypt", "-o", p("folder"), p("a.QVX"))),
+            ("output a temporary name", FILE_FAILURE, ".qvx-tmp-abcdef", lambda: self.call("decrypt", "-o", p(".qvx-tmp-abcdef"), p("a.QVX"))),
+            ("in place with other names", FILE_FAILURE, "second-name", lambda: self.call("encrypt", "--in-place", p("second-name"))),
+            ("a device", FILE_FAILURE, self.DEVICE, lambda: self.call("encrypt", self.DEVICE)),
+        ]
+        before = folder_state(self.dir)
+        for why, status, named, how in rows:
+            with self.subTest(why):
+                result = how()
+                self.assertEqual(result.returncode, status, result.stderr.decode(errors="replace"))
+                self.assertIn(named.encode(), result.stderr)
+                self.assertEqual(folder_state(self.dir), before)
+
+    def test_password_file_with_utf8_byte_order_mark_is_read_without_it(self):
+        write_random(self.path("a"), 100, self.rng)
+        self.expect(DONE, "encrypt", self.path("a"))
+        write_bytes(self.path("pw"), ("\ufeff" + PASSWORD + "\r\n").encode())
+        self.expect(DONE, "decrypt", "-f", "--password-file", self.path("pw"), self.path("a.QVX"), password=None)
+
+    def test_verify_writes_nothing_and_tells_by_its_status(self):
+        write_random(self.path("a"), 1001, self.rng)
+        self.expect(DONE, "encrypt", self.path("a"))
+        with open(self.path("a.QVX"), "rb") as f:
+            good = f.read()
+        write_bytes(self.path("long.QVX"), good + b"\0\0\0\0")
+        write_bytes(self.path("cut.QVX"), good[:-4])
+        before = folder_state(self.dir)
+        for name, password, status in (("a.QVX", PASSWORD, DONE), ("a.QVX", "wrong", WRONG_PASSWORD),
+                                       ("long.QVX", PASSWORD, DAMAGED), ("cut.QVX", PASSWORD, DAMAGED)):
+            with self.subTest(name=name, password=password):
+                self.expect(status, "verify", self.path(name), password=password)
+        self.assertEqual(folder_state(self.dir), before)
+
+    def test_version_is_the_programs(self):
+        with open(VERSION_H) as f:
+            dotted = next(line.split('"')[1] for line in f if "QVX_VERSION_DOTTED" in line)
+        self.assertIn(f"qvx {dotted}".encode(), self.expect(DONE, "--version", password=None).stdout)
+
+
+@unittest.skipUnless(QVX, "QVX names the Linux program")
+class LinuxQvx(SharedBehaviour, Folder, unittest.TestCase):
+    DEVICE = "/dev/null"
+
+    def call(self, *args, **kw):
+        return run([QVX], list(args), **kw)
+
+    def not_text_password(self, *args):
+        return self.call(*args, password=b"p\xe4ss")
+
+    def on_terminal(self, lines, *args, env=None):
+        """qvx on a terminal of its own, answering each prompt with the next line; its status and
+        what the terminal showed."""
+        pid, terminal = pty.fork()
+        if pid == 0:
+            os.environ.pop("QVX_PASSWORD", None)
+            os.environ.update(env or {})
+            os.execv(QVX, [QVX, *args])
+        seen, answered, status, deadline = b"", 0, None, time.monotonic() + 30
+        try:
+            while status is None and time.monotonic() < deadline:
+                if lines and seen.count(b"assword") > answered:
+                    os.write(terminal, lines.pop(0).encode() + b"\n")
+                    answered += 1
+                seen += read_ready(terminal, 0.1)
+                done, code = os.waitpid(pid, os.WNOHANG)
+                status = os.waitstatus_to_exitcode(code) if done else None
+            seen += read_ready(terminal, 0)
+        finally:
+            if status is None:
+                os.kill(pid, signal.SIGKILL)
+                wait_bounded(pid)
+            os.close(terminal)
+        return subprocess.CompletedProcess(args, status, b"", seen)
+
+    def qvx(self, *args, **kw):
+        return run([QVX], list(args), **kw)
+    def qvx(self, *args, **kw):
+        return run([QVX], list(args), **kw)
 
     def test_interrupted_password_prompt_turns_echo_back_on(self):
         plain = self.path("plain")
@@ -101,9 +240,78 @@ class LinuxQvx(Folder, unittest.TestCase):
         self.assertIn(b"assword", seen)
         self.assertFalse(termios.tcgetattr(terminal)[3] & termios.ECHO)
         os.kill(pid, signal.SIGINT)
-        os.waitpid(pid, 0)
+        wait_bounded(pid)
         self.assertTrue(termios.tcgetattr(terminal)[3] & termios.ECHO)
         os.close(terminal)
+
+    def test_password_file_through_links_pipes_and_descriptors(self):
+        write_random(self.path("a"), 100, self.rng)
+        self.expect(DONE, "encrypt", self.path("a"))
+        write_bytes(self.path("pw"), PASSWORD.encode() + b"\n")
+        os.symlink(self.path("pw"), self.path("pw-link"))
+        self.expect(DONE, "decrypt", "-f", "--password-file", self.path("pw-link"), self.path("a.QVX"), password=None)
+        env = {k: v for k, v in os.environ.items() if k != "QVX_PASSWORD"}
+        for name in ("/dev/stdin", "/dev/fd/0"):   # a pipe, as scripts and <(...) give it
+            with self.subTest(name):
+                result = subprocess.run([QVX, "decrypt", "-f", "--password-file", name, self.path("a.QVX")], env=env,
+                                        input=PASSWORD.encode() + b"\nrest", capture_output=True, timeout=60)
+                self.assertEqual(result.returncode, DONE, result.stderr.decode())
+
+    def test_replace_keeps_owner_mode_acl_and_attributes(self):
+        name = self.path("theirs")
+        write_random(name, 5000, self.rng)
+        os.chown(name, 65534, 65534)
+        os.chmod(name, 0o640)
+        os.setxattr(name, "user.note", b"kept")
+        # An ACL entry for one more user (2: that user, 0x10: the mask), as setfacl writes it.
+        acl = struct.pack("<I", 2) + b"".join(struct.pack("<HHI", tag, perm, uid) for tag, perm, uid in (
+            (1, 6, 0xFFFFFFFF), (2, 4, 65533), (4, 4, 0xFFFFFFFF), (0x10, 4, 0xFFFFFFFF), (0x20, 0, 0xFFFFFFFF)))
+        os.setxattr(name, "system.posix_acl_access", acl)
+
+        def attributes():
+            st = os.stat(name)
+            return st.st_uid, st.st_gid, st.st_mode, {a: os.getxattr(name, a) for a in os.listxattr(name)}
+
+        before = attributes()
+        for command in ("encrypt", "decrypt"):
+            self.expect(DONE, command, "--in-place", name)
+            self.assertEqual(attributes(), before, command)
+
+    def test_done_replace_is_not_a_failure(self):
+        """Once the result has its name, a folder that cannot be flushed (written to but not read,
+        by a user who is not root) or a mode the file system will not keep is a warning."""
+        os.chmod(self.dir, 0o711)
+        folder = self.path("write-only")
+        os.mkdir(folder)
+        name = os.path.join(folder, "a")
+        write_random(name, 300, self.rng)
+        os.chown(folder, 65534, 65534)
+        os.chown(name, 65534, 65534)
+        os.chmod(folder, 0o300)
+        result = run([QVX], ["encrypt", "--in-place", name], user=65534)
+        self.assertEqual(result.returncode, DONE, result.stderr.decode())
+        self.assertIn(b"warning", result.stderr)
+        self.assertEqual(os.path.getsize(name), container_length(300))
+        os.chmod(folder, 0o700)
+        result = self.expect(DONE, "decrypt", "--in-place", name, env_extra={"LD_PRELOAD": SHIM, "QVX_SHIM_CHMOD_FAILS": "1"})
+        self.assertIn(b"warning", result.stderr)
+        self.assertEqual(os.path.getsize(name), 300)
+
+    def test_a_write_that_moves_nothing_fails(self):
+        write_random(self.path("a"), 3000, self.rng)
+        result = self.expect(FILE_FAILURE, "encrypt", self.path("a"), timeout=30,
+                             env_extra={"LD_PRELOAD": SHIM, "QVX_SHIM_WRITES_NOTHING": "1"})
+        self.assertIn(b"wrote nothing", result.stderr)
+        self.assertEqual(self.listing(), ["a"])
+
+    def test_shred_leaves_a_file_moved_into_its_name(self):
+        write_random(self.path("a"), 3000, self.rng)
+        write_bytes(self.path("a.other"), b"not to be deleted")
+        result = self.expect(FILE_FAILURE, "shred", "--yes", self.path("a"),
+                             env_extra={"LD_PRELOAD": SHIM, "QVX_SHIM_SWAP_AFTER_CUT": self.path("a")})
+        self.assertIn(b"another file", result.stderr)
+        with open(self.path("a"), "rb") as f:
+            self.assertEqual(f.read(), b"not to be deleted")
 
     def test_round_trip_over_sizes_and_password_sources(self):
         pw_file = self.path("pw")
