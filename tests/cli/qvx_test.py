@@ -467,16 +467,60 @@ class LinuxQvx(SharedBehaviour, Folder, unittest.TestCase):
                             lambda _, now: now == plain_digest, 4)
 
 
+def windows_path(arg):
+    return ("Z:" + arg.replace("/", "\\")) if arg.startswith("/") else arg
+
+
 class WindowsRuns:
-    """Runs qvx.exe under Wine with Windows paths."""
+    """Runs qvx.exe under Wine with Windows paths, by itself or through the console helper (which
+    needs a display for its console)."""
 
     def exe(self, *args, **kw):
-        win = [("Z:" + a.replace("/", "\\")) if a.startswith("/") else a for a in args]
-        return run(WINE_RUN + [QVX_EXE], win, **kw)
+        return run(WINE_RUN + [QVX_EXE], [windows_path(a) for a in args], **kw)
+
+    def helper(self, mode, *args, **kw):
+        args = [mode, *args, "--"] if mode == "type" else [mode, *args]
+        head = [windows_path(a) for a in args]
+        return lambda *command, **more: run(WINE_RUN + [HELPER], head + [windows_path(QVX_EXE)]
+                                            + [windows_path(a) for a in command], **kw, **more)
 
 
-@unittest.skipUnless(QVX_EXE and WINE_RUN, "QVX_EXE and QVX_WINE_RUN name the Windows program and its runner")
-class WindowsQvx(WindowsRuns, Folder, unittest.TestCase):
+@unittest.skipUnless(QVX_EXE and WINE_RUN and HELPER, "QVX_EXE, QVX_WINE_RUN and QVX_CONSOLE_HELPER name the "
+                     "Windows program, its runner and the console helper")
+class WindowsQvx(WindowsRuns, SharedBehaviour, Folder, unittest.TestCase):
+    DEVICE = "NUL"
+
+    def call(self, *args, **kw):
+        return self.exe(*args, **kw)
+
+    def not_text_password(self, *args):
+        return self.helper("surrogate")(*args)
+
+    def on_terminal(self, lines, *args):
+        return self.helper("type", *lines)(*args, password=None)
+
+    def test_interruption_removes_the_temporary_file(self):
+        write_random(self.path("big"), 256 * MiB, self.rng)
+        result = self.helper("interrupt", self.dir)("encrypt", self.path("big"))
+        self.assertIn(b"interrupted", result.stdout, result.stderr)
+        self.assertNotEqual(result.returncode, DONE)
+        self.assertEqual(self.listing(), ["big"])
+
+    def test_prompt_on_the_console_and_echo_back_on_after_ctrl_c(self):
+        write_random(self.path("a"), 10, self.rng)
+        result = self.helper("type", "same", "same")("encrypt", self.path("a"), password=None)
+        self.assertEqual(result.returncode, DONE, result.stderr)
+        self.assertNotIn(b"assword", result.stderr)
+        result = self.helper("prompt")("encrypt", "-f", self.path("a"), password=None)
+        self.assertEqual(result.stdout.split(), [b"interrupted", b"echo", b"on"])
+
+    def test_replace_keeps_attributes(self):
+        write_random(self.path("a"), 10, self.rng)
+        os.setxattr(self.path("a"), "user.DOSATTRIB", b"0x2")   # hidden, as Wine keeps it
+        for command in ("encrypt", "decrypt"):
+            self.expect(DONE, command, "--in-place", self.path("a"))
+            self.assertEqual(int(os.getxattr(self.path("a"), "user.DOSATTRIB"), 16) & 2, 2, command)
+
     def test_round_trip(self):
         for size in (0, 5, MiB + 7):
             name = self.path(f"f{size}")
@@ -488,6 +532,8 @@ class WindowsQvx(WindowsRuns, Folder, unittest.TestCase):
             os.remove(name)
             self.assertEqual(self.exe("decrypt", name + ".QVX").returncode, DONE)
             self.assertEqual(digest(name), want)
+            self.assertEqual(self.exe("shred", "--yes", name).returncode, DONE)
+            self.assertFalse(os.path.exists(name))
 
     def test_wrong_password_writes_nothing(self):
         write_random(self.path("a"), 100, self.rng)
@@ -514,6 +560,16 @@ class BetweenSystems(WindowsRuns, Folder, unittest.TestCase):
                          WRONG_PASSWORD)
         self.assertEqual(digest(self.path("from-linux")), want)
         self.assertEqual(digest(self.path("from-windows")), want)
+
+    def test_long_password_is_cut_alike(self):
+        """Both keep the first 129 UTF-16 units, as the password box does (😀 is two)."""
+        long = "密" * 128 + "😀" * 1000
+        write_random(self.path("a"), 100, self.rng)
+        self.assertEqual(self.exe("encrypt", self.path("a"), password=long).returncode, DONE)
+        for password in (long, "密" * 128 + "😀"):
+            result = run([QVX], ["verify", self.path("a.QVX")], password=password)
+            self.assertEqual(result.returncode, DONE, result.stderr)
+        self.assertEqual(self.exe("verify", self.path("a.QVX"), password="密" * 128).returncode, WRONG_PASSWORD)
 
 
 if __name__ == "__main__":
