@@ -8,6 +8,7 @@ import hashlib
 import os
 import pty
 import random
+import re
 import select
 import shlex
 import shutil
@@ -465,6 +466,45 @@ class LinuxQvx(SharedBehaviour, Folder, unittest.TestCase):
         self.expect(DONE, "encrypt", "-q", "--in-place", container)
         self.kill_at_random(["decrypt", "-q", "--in-place", work], container,
                             lambda _, now: now == plain_digest, 4)
+
+
+@unittest.skipUnless(QVX and os.environ.get("QVX_BUILD_DIR"), "QVX_BUILD_DIR names the build tree of QVX")
+class Installed(Folder, unittest.TestCase):
+    """cmake --install gives the program, its manual page and a completion that know every option."""
+
+    COMMANDS = ("encrypt", "decrypt", "verify", "info", "shred")
+
+    def setUp(self):
+        super().setUp()
+        subprocess.run(["cmake", "--install", os.environ["QVX_BUILD_DIR"], "--prefix", "/usr"], check=True,
+                       env=dict(os.environ, DESTDIR=self.dir), capture_output=True, timeout=120)
+        self.root = self.path("usr")
+
+    def installed(self, name):
+        with open(os.path.join(self.root, name)) as f:
+            return f.read()
+
+    def options(self, command):
+        text = run([os.path.join(self.root, "bin/qvx")], [command, "--help"], password=None).stdout.decode()
+        listed = re.findall(r"^\s+(-\S+)", text, re.M)   # the option lines: "  -q,--quiet   ..."
+        return {name for names in listed for name in names.split(",")}
+
+    def complete(self, *words):
+        script = (f"source {shlex.quote(self.path('usr/share/bash-completion/completions/qvx'))}; "
+                  f"COMP_WORDS=({' '.join(map(shlex.quote, words))}); COMP_CWORD={len(words) - 1}; "
+                  "_qvx; printf '%s\\n' \"${COMPREPLY[@]}\"")
+        return subprocess.run(["bash", "-c", script], capture_output=True, timeout=60, text=True).stdout.split()
+
+    def test_every_option_is_in_the_manual_and_the_completion(self):
+        manual = self.installed("share/man/man1/qvx.1").replace("\\-", "-")
+        self.assertEqual(self.complete("qvx", "ve"), ["verify"])
+        for command in self.COMMANDS:
+            options = self.options(command)
+            self.assertIn("--quiet", options)
+            with self.subTest(command):
+                self.assertIn(f".B {command}", manual)
+                self.assertEqual(options - set(re.findall(r"--?[a-z][\w-]*", manual)), set())
+                self.assertEqual(options - set(self.complete("qvx", command, "-")), set())
 
 
 def windows_path(arg):
