@@ -28,6 +28,12 @@ static int io_failure(const std::string &path, const char *doing)
     return report_failure(path, std::string(doing) + ": " + platform_reason(), EXIT_FILE_FAILURE);
 }
 
+// Something after the work that did not go as it should, though the result stands.
+static void io_warning(const std::string &path, const char *what)
+{
+    print_error(("qvx: " + path + ": warning: " + what + ": " + platform_reason() + "\n").c_str());
+}
+
 // ---- progress line ----
 
 struct Progress {
@@ -76,18 +82,20 @@ static void progress_end(Progress *p)
 
 // ---- files ----
 
-// Opens path as a plain file of this user's, refusing links, folders, devices and temporary files.
-static int open_plain(const std::string &path, bool write, PlatformFile *file, FileFacts *facts)
+// Why a name is not taken, by its kind.
+static const char *const REFUSALS[] = {"no such file", nullptr, "a folder, not a plain file",
+                                       "a symbolic link, not a plain file", "a device, not a plain file"};
+
+// Opens path as a plain file, refusing what the plain-file rule refuses and temporary files.
+static int open_plain(const std::string &path, OpenMode mode, PlatformFile *file, FileFacts *facts)
 {
     if (is_temp_name(path))
         return report_failure(path, "a temporary file of an interrupted run; not taken as input", EXIT_FILE_FAILURE);
     if (!path_facts(path.c_str(), facts))
         return io_failure(path, "cannot look at it");
-    static const char *const refusals[] = {"no such file", nullptr, "a folder, not a plain file",
-                                           "a symbolic link, not a plain file", "not a plain file"};
     if (facts->kind != KIND_PLAIN)
-        return report_failure(path, refusals[facts->kind], EXIT_FILE_FAILURE);
-    if (!file_open_existing(path.c_str(), write, file, facts))
+        return report_failure(path, REFUSALS[facts->kind], EXIT_FILE_FAILURE);
+    if (!file_open_existing(path.c_str(), mode, file, facts))
         return io_failure(path, "cannot open it");
     return EXIT_DONE;
 }
@@ -130,10 +138,13 @@ static int output_begin(Output *out, const std::string &target)
     return EXIT_DONE;
 }
 
-// The whole result reaches the disk under its temporary name, then takes the target's name.
-static int output_finish(Output *out, const FileFacts *mode_of, const std::string &target, bool replace)
+// The whole result reaches the disk under its temporary name, then takes the target's name. Once
+// it has, the command is done: what fails after that is only a warning, lest a retry redo it.
+static int output_finish(Output *out, const FileFacts *source, const std::string &target, bool replace)
 {
-    bool ok = file_copy_mode(out->file, mode_of) && file_flush(out->file);
+    if (!file_inherit(out->file, target.c_str(), source))
+        io_warning(target, "its owner, mode or attributes are not all kept");
+    bool ok = file_flush(out->file);
     file_close(out->file);
     out->file = NO_FILE;
     if (!ok || !path_rename(out->temp, target.c_str(), replace)) {
@@ -141,6 +152,8 @@ static int output_finish(Output *out, const FileFacts *mode_of, const std::strin
         path_delete(out->temp);
         return status;
     }
+    if (!folder_flush(target.c_str()))
+        io_warning(target, "written, but its folder could not be flushed to the disk");
     return EXIT_DONE;
 }
 
@@ -195,7 +208,7 @@ int encrypt_file(const RunOptions *run, const std::string &path)
 {
     PlatformFile in;
     FileFacts facts;
-    int status = open_plain(path, false, &in, &facts);
+    int status = open_plain(path, OPEN_READ, &in, &facts);
     if (status != EXIT_DONE)
         return status;
     std::string target = run->in_place ? path : path + CONTAINER_SUFFIX;
@@ -289,7 +302,7 @@ int decrypt_file(const RunOptions *run, const std::string &path)
         return status;
     PlatformFile in;
     FileFacts facts;
-    status = open_plain(path, false, &in, &facts);
+    status = open_plain(path, OPEN_READ, &in, &facts);
     if (status != EXIT_DONE)
         return status;
     uint8_t header[CONTAINER_HEADER_SIZE];
@@ -321,9 +334,8 @@ int decrypt_file(const RunOptions *run, const std::string &path)
 
 static int overwrite(PlatformFile file, uint64_t size, const std::string &path)
 {
-    static const uint8_t pattern[4] = {0x51, 0x56, 0x58, 0x20};   // "QVX "
     for (size_t i = 0; i < CHUNK_BYTES; i++)
-        chunk[i] = pattern[i % 4];
+        chunk[i] = PRODUCT_MAGIC[i % sizeof PRODUCT_MAGIC];
     for (uint64_t at = 0; at < size; at += CHUNK_BYTES) {
         size_t bytes = size - at < CHUNK_BYTES ? (size_t)(size - at) : CHUNK_BYTES;
         if (!file_write_at(file, chunk, bytes, at))
@@ -338,16 +350,17 @@ int shred_file(const RunOptions *run, const std::string &path)
 {
     PlatformFile file;
     FileFacts facts;
-    int status = open_plain(path, true, &file, &facts);
+    int status = open_plain(path, OPEN_SHRED, &file, &facts);
     if (status != EXIT_DONE)
         return status;
     if (facts.links > 1)
         status = report_failure(path, "has other hard links; their data would stay", EXIT_FILE_FAILURE);
     if (status == EXIT_DONE)
         status = overwrite(file, facts.size, path);
-    file_close(file);
-    if (status == EXIT_DONE && !path_delete(path.c_str()))
-        status = io_failure(path, "overwritten but cannot delete it");
+    if (status != EXIT_DONE)
+        file_close(file);
+    else if (!file_delete_open(file, path.c_str()))
+        status = io_failure(path, "overwritten but not deleted");
     if (status == EXIT_DONE && !run->quiet)
         print_out(("shredded: " + path + "\n").c_str());
     return status;
@@ -359,7 +372,7 @@ int info_file(const RunOptions *, const std::string &path)
 {
     PlatformFile in;
     FileFacts facts;
-    int status = open_plain(path, false, &in, &facts);
+    int status = open_plain(path, OPEN_READ, &in, &facts);
     if (status != EXIT_DONE)
         return status;
     uint8_t header[CONTAINER_HEADER_SIZE];
@@ -373,5 +386,30 @@ int info_file(const RunOptions *, const std::string &path)
              (unsigned long)container_stamp(header),
              container_whole(&layout) ? "whole" : "opens, but longer than encryption makes it");
     print_out((path + line).c_str());
+    return EXIT_DONE;
+}
+
+// ---- verify ----
+
+// The header and the length are all there is to check: the data has no checksum.
+int verify_file(const RunOptions *run, const std::string &path)
+{
+    PlatformFile in;
+    FileFacts facts;
+    int status = open_plain(path, OPEN_READ, &in, &facts);
+    if (status != EXIT_DONE)
+        return status;
+    uint8_t header[CONTAINER_HEADER_SIZE];
+    ContainerLayout layout;
+    status = open_container(path, in, &facts, header, &layout);
+    file_close(in);
+    if (status != EXIT_DONE)
+        return status;
+    if (!container_whole(&layout))
+        return report_failure(path, "damaged: longer than encryption makes a container of its plaintext", EXIT_DAMAGED);
+    if (container_check(header) != derive_check(run->password))
+        return report_failure(path, "wrong password", EXIT_WRONG_PASSWORD);
+    if (!run->quiet)
+        print_out((path + ": whole, and the password is right\n").c_str());
     return EXIT_DONE;
 }

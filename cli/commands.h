@@ -1,4 +1,4 @@
-// The four commands, one file at a time.
+// The commands, one file at a time.
 #pragma once
 #include <string>
 
@@ -26,6 +26,8 @@ int encrypt_file(const RunOptions *run, const std::string &path);
 int decrypt_file(const RunOptions *run, const std::string &path);
 int shred_file(const RunOptions *run, const std::string &path);
 int info_file(const RunOptions *run, const std::string &path);
+// Checks a container's length and password, writing nothing.
+int verify_file(const RunOptions *run, const std::string &path);
 
 // "qvx: <path>: <reason>" on the error stream; gives back status.
 int report_failure(const std::string &path, const std::string &reason, int status);

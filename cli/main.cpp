@@ -9,6 +9,8 @@
 #include "cli/commands.h"
 #include "cli/platform.h"
 #include "cli/text.h"
+#include "core/wipe.h"
+#include "res/version.h"
 
 static const char EXIT_CODES_TEXT[] =
     "Exit status: 0 every file done; 1 shred not confirmed; 2 usage; 3 wrong password;\n"
@@ -17,7 +19,8 @@ static const char EXIT_CODES_TEXT[] =
     "The container's key stream comes from its header; the password is only checked, so a container\n"
     "keeps its data from casual eyes, not from a determined reader.\n";
 
-enum { PASSWORD_FILE_MAX_BYTES = 4096 };
+// Enough for any first line whose start holds a whole password.
+enum { PASSWORD_LINE_MAX_BYTES = 4096 };
 
 struct Request {
     std::string command;
@@ -27,27 +30,27 @@ struct Request {
     RunOptions run;
 };
 
-// The first line of the file, UTF-8 with or without a byte-order mark.
+static bool starts_with(const char *text, size_t length, const char *start)
+{
+    return length >= strlen(start) && memcmp(text, start, strlen(start)) == 0;
+}
+
+// The first line of the file, UTF-8 with or without a byte-order mark; UTF-16, as some editors
+// save "Unicode" text, is refused by its name so that the remedy is plain.
 static int password_from_file(const std::string &path, char16_t *password)
 {
-    PlatformFile file;
-    FileFacts facts;
-    if (!file_open_existing(path.c_str(), false, &file, &facts))
-        return report_failure(path, std::string("cannot open the password file: ") + platform_reason(), EXIT_USAGE);
-    char text[PASSWORD_FILE_MAX_BYTES];
-    size_t length = facts.size < sizeof text ? (size_t)facts.size : sizeof text;
-    bool read = file_read_at(file, text, length, 0);
-    file_close(file);
-    if (!read)
+    char line[PASSWORD_LINE_MAX_BYTES];
+    size_t length;
+    if (!password_file_line(path.c_str(), line, sizeof line, &length))
         return report_failure(path, std::string("cannot read the password file: ") + platform_reason(), EXIT_USAGE);
-    size_t start = length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-    size_t end = start;
-    while (end < length && text[end] != '\n')
-        end++;
-    if (end > start && text[end - 1] == '\r')
-        end--;
-    bool valid = utf8_to_utf16(text + start, end - start, password, PASSWORD_BUFFER_UNITS);
-    memset(text, 0, sizeof text);
+    bool utf16 = starts_with(line, length, "\xFF\xFE") || starts_with(line, length, "\xFE\xFF");
+    size_t start = starts_with(line, length, "\xEF\xBB\xBF") ? 3 : 0;
+    if (length > start && line[length - 1] == '\r')
+        length--;
+    bool valid = !utf16 && utf8_to_utf16(line + start, length - start, password, PASSWORD_BUFFER_UNITS);
+    wipe_secret(line, sizeof line);
+    if (utf16)
+        return report_failure(path, "the password file is UTF-16 text; save it as UTF-8", EXIT_USAGE);
     return valid ? EXIT_DONE : report_failure(path, "the password file is not UTF-8 text", EXIT_USAGE);
 }
 
@@ -64,13 +67,13 @@ static int password_from_terminal(bool twice, char16_t *password)
     if (got == 0)
         return usage_failure("no password: give --password-file, set QVX_PASSWORD or run on a terminal");
     if (got < 0)
-        return usage_failure("the password is not UTF-8 text");
+        return usage_failure("the password is not Unicode text");
     if (!twice)
         return EXIT_DONE;
     char16_t again[PASSWORD_BUFFER_UNITS];
     got = terminal_password("Password again: ", again, PASSWORD_BUFFER_UNITS);
     bool same = got > 0 && confirm_password(password, again);
-    memset(again, 0, sizeof again);
+    wipe_secret(again, sizeof again);
     return same ? EXIT_DONE : usage_failure("the two passwords differ");
 }
 
@@ -82,7 +85,7 @@ static int get_password(const Request *request, char16_t *password)
     } else {
         int got = environment_password("QVX_PASSWORD", password, PASSWORD_BUFFER_UNITS);
         if (got < 0)
-            return usage_failure("QVX_PASSWORD is not UTF-8 text");
+            return usage_failure("QVX_PASSWORD is not Unicode text");
         if (got == 0)
             status = password_from_terminal(request->command == "encrypt", password);
     }
@@ -107,6 +110,7 @@ static int run_files(Request *request)
     static const struct { const char *name; FileCommand run; bool password; } commands[] = {
         {"encrypt", encrypt_file, true}, {"decrypt", decrypt_file, true},
         {"shred", shred_file, false},    {"info", info_file, false},
+        {"verify", verify_file, true},
     };
     int status = EXIT_DONE;
     for (const auto &command : commands) {
@@ -129,10 +133,12 @@ int qvx_main(int argc, char **argv)
     CLI::App app("qvx: encrypt, decrypt, shred and inspect .QVX containers", "qvx");
     app.require_subcommand(1);
     app.footer(EXIT_CODES_TEXT);
+    app.set_version_flag("--version", "qvx " QVX_VERSION_DOTTED " (QVX " QVX_VERSION_TEXT ")");
     add_command(&app, &request, "encrypt", "write FILE.QVX beside each FILE (--in-place: replace FILE)", true);
     add_command(&app, &request, "decrypt", "write each FILE without its .QVX suffix (-o OUT or --in-place otherwise)", true);
     add_command(&app, &request, "shred", "overwrite each FILE with a pattern, cut it and delete it", false);
     add_command(&app, &request, "info", "show a container's plaintext length, stamp and whether it is whole", false);
+    add_command(&app, &request, "verify", "check each container's password and length; write nothing", true);
     for (const char *name : {"encrypt", "decrypt"}) {
         CLI::App *sub = app.get_subcommand(name);
         sub->add_flag("--in-place", request.run.in_place, "replace FILE itself");
@@ -147,12 +153,12 @@ int qvx_main(int argc, char **argv)
         return shown == 0 ? EXIT_DONE : EXIT_USAGE;
     }
     if (!request.run.output.empty() && (request.files.size() != 1 || request.run.in_place))
-        return usage_failure("-o takes one FILE and no --in-place");
+        return report_failure(request.run.output, "-o takes one FILE and no --in-place", EXIT_USAGE);
     if (request.command == "shred" && !request.yes && !terminal_confirm("Shred these files? Their data cannot be brought back. [y/N] ")) {
         print_error("qvx: shred not confirmed; nothing changed\n");
         return EXIT_DECLINED;
     }
     int status = run_files(&request);
-    memset(request.run.password, 0, sizeof request.run.password);
+    wipe_secret(request.run.password, sizeof request.run.password);
     return status;
 }

@@ -3,11 +3,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "cli/text.h"
+#include "core/wipe.h"
 
 int qvx_main(int argc, char **argv);
 
@@ -64,7 +67,7 @@ static bool fail_with(const char *text)
 static void fill_facts(const struct stat *st, FileFacts *facts)
 {
     facts->kind = S_ISREG(st->st_mode) ? KIND_PLAIN : S_ISDIR(st->st_mode) ? KIND_FOLDER
-                : S_ISLNK(st->st_mode) ? KIND_LINK : KIND_OTHER;
+                : S_ISLNK(st->st_mode) ? KIND_LINK : KIND_DEVICE;
     facts->size = (uint64_t)st->st_size;
     facts->links = (uint32_t)st->st_nlink;
     facts->mode = (uint32_t)st->st_mode & 0777;
@@ -83,10 +86,10 @@ bool path_facts(const char *path, FileFacts *facts)
     return true;
 }
 
-bool file_open_existing(const char *path, bool write, PlatformFile *file, FileFacts *facts)
+bool file_open_existing(const char *path, OpenMode mode, PlatformFile *file, FileFacts *facts)
 {
     // Not blocking, so that a pipe's name cannot hold the program before it is refused.
-    int fd = open(path, (write ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(path, (mode == OPEN_READ ? O_RDONLY : O_RDWR) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return fail_errno();
     struct stat st;
@@ -144,6 +147,8 @@ bool file_write_at(PlatformFile file, const void *buffer, size_t count, uint64_t
             continue;
         if (put < 0)
             return fail_errno();
+        if (put == 0)
+            return fail_with("the system wrote nothing");
         done += (size_t)put;
     }
     return true;
@@ -154,17 +159,58 @@ bool file_set_size(PlatformFile file, uint64_t size)
     return ftruncate((int)file, (off_t)size) == 0 || fail_errno();
 }
 
-bool file_copy_mode(PlatformFile file, const FileFacts *from)
+// Both at most what the system allows a file.
+static char attribute_names[XATTR_LIST_MAX];
+static char attribute_value[XATTR_SIZE_MAX];
+
+// ACLs are extended attributes too (system.posix_acl_access), so this copies them as well.
+static bool copy_attributes(const char *from, int to)
 {
-    return fchmod((int)file, (mode_t)from->mode) == 0 || fail_errno();
+    ssize_t size = llistxattr(from, attribute_names, sizeof attribute_names);
+    if (size < 0)
+        return errno == ENOTSUP || fail_errno();
+    bool ok = true;
+    for (const char *name = attribute_names; name < attribute_names + size; name += strlen(name) + 1) {
+        ssize_t length = lgetxattr(from, name, attribute_value, sizeof attribute_value);
+        if (length < 0 || fsetxattr(to, name, attribute_value, (size_t)length, 0) != 0)
+            ok = fail_errno();
+    }
+    return ok;
+}
+
+// The owner first: giving a file away clears its set-id bits, which the mode then puts back.
+bool file_inherit(PlatformFile file, const char *replaced, const FileFacts *source)
+{
+    int fd = (int)file;
+    struct stat st;
+    if (lstat(replaced, &st) != 0)
+        return errno == ENOENT ? fchmod(fd, (mode_t)source->mode) == 0 || fail_errno() : fail_errno();
+    // Kept where allowed: only root gives a file to another user, and a group to one it is not in.
+    bool ok = fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, (uid_t)-1, st.st_gid) == 0 || errno == EPERM
+           || fail_errno();
+    ok = (fchmod(fd, st.st_mode & 07777) == 0 || fail_errno()) && ok;
+    return copy_attributes(replaced, fd) && ok;
 }
 
 bool file_flush(PlatformFile file) { return fsync((int)file) == 0 || fail_errno(); }
 
 void file_close(PlatformFile file) { close((int)file); }
 
+// Linux deletes by name only: the name must still lead to the file that was overwritten.
+bool file_delete_open(PlatformFile file, const char *path)
+{
+    struct stat opened, named;
+    bool ok = fstat((int)file, &opened) == 0 && lstat(path, &named) == 0 ? true : fail_errno();
+    if (ok && (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino))
+        ok = fail_with("its name now leads to another file, which is left as it is");
+    if (ok && unlink(path) != 0)
+        ok = fail_errno();
+    close((int)file);
+    return ok;
+}
+
 // The rename itself must reach the disk too, or a crash could bring back the old entry.
-static bool flush_folder(const char *path)
+bool folder_flush(const char *path)
 {
     std::string folder = folder_prefix(path);
     int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -189,7 +235,7 @@ bool path_rename(const char *from, const char *to, bool replace)
             return fail_errno();
         unlink(from);
     }
-    return flush_folder(to);
+    return true;
 }
 
 bool path_delete(const char *path)
@@ -243,7 +289,7 @@ int terminal_password(const char *prompt, char16_t *password, size_t units)
     if (!terminal_line(prompt, false, line, sizeof line))
         return 0;
     bool valid = utf8_to_utf16(line, strlen(line), password, units);
-    memset(line, 0, sizeof line);
+    wipe_secret(line, sizeof line);
     return valid ? 1 : -1;
 }
 
@@ -261,6 +307,29 @@ int environment_password(const char *name, char16_t *password, size_t units)
     if (!text)
         return 0;
     return utf8_to_utf16(text, strlen(text), password, units) ? 1 : -1;
+}
+
+bool password_file_line(const char *path, char *line, size_t size, size_t *length)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail_errno();
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 ? !S_ISDIR(st.st_mode) || fail_with("a folder") : fail_errno();
+    size_t used = 0;
+    for (bool ended = false; ok && !ended && used < size;) {
+        ssize_t got = read(fd, line + used, size - used);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ok = fail_errno();
+        const char *end = got > 0 ? (const char *)memchr(line + used, '\n', (size_t)got) : nullptr;
+        ended = got <= 0 || end;
+        used = end ? (size_t)(end - line) : used + (got > 0 ? (size_t)got : 0);
+    }
+    close(fd);
+    *length = used;
+    return ok;
 }
 
 void print_out(const char *text)

@@ -3,6 +3,7 @@
 #include "cli/platform.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +13,7 @@
 
 #include "cli/text.h"
 #include "core/container.h"
+#include "core/wipe.h"
 
 int qvx_main(int argc, char **argv);
 
@@ -34,16 +36,14 @@ static std::wstring to_wide(const char *text)
     return out;
 }
 
-int wmain(int argc, wchar_t **wargv)
+static std::wstring full_path(const std::wstring &path)
 {
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; i++)
-        args.push_back(to_utf8(wargv[i], -1).c_str());
-    std::vector<char *> argv;
-    for (std::string &arg : args)
-        argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    return qvx_main(argc, argv.data());
+    DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(units, L'\0');
+    if (units == 0 || GetFullPathNameW(path.c_str(), units, &full[0], nullptr) >= units)
+        return path;
+    full.resize(units - 1);
+    return full;
 }
 
 static char reason_text[64];
@@ -78,53 +78,132 @@ static bool fail_with(const char *text)
     return false;
 }
 
-static FileKind kind_of(DWORD attributes)
+// The temporary file being written and the console whose echo a prompt turned off, so that Ctrl+C,
+// Ctrl+Break or a closed console takes the one away and turns the other on again. The handler
+// runs on a thread of its own; the lock keeps it from meeting a rename or a close half done.
+static CRITICAL_SECTION interruption_lock;
+static HANDLE temp_handle = INVALID_HANDLE_VALUE;
+static std::wstring temp_name;            // until renamed or deleted, also once closed
+static HANDLE echo_console = INVALID_HANDLE_VALUE;
+static DWORD echo_mode;
+
+static bool mark_delete_on_close(HANDLE file)
 {
-    return attributes & FILE_ATTRIBUTE_REPARSE_POINT ? KIND_LINK
-         : attributes & FILE_ATTRIBUTE_DIRECTORY ? KIND_FOLDER
-         : attributes & FILE_ATTRIBUTE_DEVICE ? KIND_OTHER : KIND_PLAIN;
+    FILE_DISPOSITION_INFORMATION disposition = {TRUE};
+    IO_STATUS_BLOCK io;
+    return NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
+}
+
+static BOOL WINAPI interrupted(DWORD)
+{
+    // Never left: the process ends here, and the main thread waits at its next rename or close.
+    EnterCriticalSection(&interruption_lock);
+    if (temp_handle != INVALID_HANDLE_VALUE)
+        mark_delete_on_close(temp_handle);
+    else if (!temp_name.empty())
+        DeleteFileW(temp_name.c_str());
+    if (echo_console != INVALID_HANDLE_VALUE)
+        SetConsoleMode(echo_console, echo_mode);
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
+
+static void forget_temp(const std::wstring &name)
+{
+    if (name == temp_name)
+        temp_name.clear();
+}
+
+// Name surrogates are the reparse points that lead elsewhere (symbolic links, junctions); the
+// others keep a plain file's data behind a filter.
+static FileKind kind_of(HANDLE h, const BY_HANDLE_FILE_INFORMATION *info)
+{
+    if (info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        FILE_ATTRIBUTE_TAG_INFORMATION tag = {};
+        IO_STATUS_BLOCK io;
+        if (NtQueryInformationFile(h, &io, &tag, sizeof tag, FileAttributeTagInformation) != 0
+            || IsReparseTagNameSurrogate(tag.ReparseTag))
+            return KIND_LINK;
+    }
+    return info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? KIND_FOLDER : KIND_PLAIN;
+}
+
+// The facts of an open handle; false (with the reason) when the system gives none.
+static bool handle_facts(HANDLE h, FileFacts *facts, BY_HANDLE_FILE_INFORMATION *info)
+{
+    memset(facts, 0, sizeof *facts);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        facts->kind = KIND_DEVICE;
+        return true;
+    }
+    if (!GetFileInformationByHandle(h, info))
+        return fail_last_error();
+    facts->kind = kind_of(h, info);
+    facts->size = (uint64_t)info->nFileSizeHigh << 32 | info->nFileSizeLow;
+    facts->links = info->nNumberOfLinks;
+    return true;
+}
+
+// The name itself, a reparse point not followed; folders and devices open too, to be named.
+static HANDLE open_name(const std::wstring &wide, DWORD access, DWORD share)
+{
+    return CreateFileW(wide.c_str(), access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 bool path_facts(const char *path, FileFacts *facts)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
     std::wstring wide = to_wide(path);
     memset(facts, 0, sizeof *facts);
-    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-            facts->kind = KIND_MISSING;
-            return true;
-        }
-        // Device names such as NUL have no attributes to give.
-        facts->kind = KIND_OTHER;
+    // Reserved names (CON, NUL, COM1) and \\.\ paths are devices, whether they open or not.
+    if (full_path(wide).compare(0, 4, L"\\\\.\\") == 0) {
+        facts->kind = KIND_DEVICE;
         return true;
     }
-    facts->kind = kind_of(data.dwFileAttributes);
-    facts->size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
-    facts->links = 1;
-    return true;
+    HANDLE h = open_name(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return true;
+        return fail_last_error();
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = handle_facts(h, facts, &info);
+    CloseHandle(h);
+    return ok;
 }
 
-bool file_open_existing(const char *path, bool write, PlatformFile *file, FileFacts *facts)
+static const char *const KIND_REASONS[] = {"no such file", "", "a folder, not a plain file",
+                                           "a symbolic link, not a plain file", "a device, not a plain file"};
+
+static bool same_file(const BY_HANDLE_FILE_INFORMATION *a, const BY_HANDLE_FILE_INFORMATION *b)
 {
-    DWORD access = GENERIC_READ | (write ? GENERIC_WRITE : 0);
-    HANDLE h = CreateFileW(to_wide(path).c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh
+        && a->nFileIndexLow == b->nFileIndexLow;
+}
+
+// Opened first as the name itself, to see what it is; a plain file behind a reparse point of
+// another kind is opened again through it to reach its data, and must be the same file.
+bool file_open_existing(const char *path, OpenMode mode, PlatformFile *file, FileFacts *facts)
+{
+    static const DWORD ACCESS[] = {GENERIC_READ, GENERIC_READ | GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE | DELETE};
+    std::wstring wide = to_wide(path);
+    HANDLE h = open_name(wide, ACCESS[mode], FILE_SHARE_READ);
     if (h == INVALID_HANDLE_VALUE)
         return fail_last_error();
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) {
+    BY_HANDLE_FILE_INFORMATION info, again;
+    bool ok = handle_facts(h, facts, &info) && (facts->kind == KIND_PLAIN || fail_with(KIND_REASONS[facts->kind]));
+    if (ok && info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         CloseHandle(h);
-        return fail_with("not a plain file");
+        h = CreateFileW(wide.c_str(), ACCESS[mode], FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return fail_last_error();
+        ok = (GetFileInformationByHandle(h, &again) || fail_last_error())
+          && (same_file(&info, &again) || fail_with("it changed while it was opened"));
     }
-    facts->kind = kind_of(info.dwFileAttributes);
-    facts->size = (uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
-    facts->links = info.nNumberOfLinks;
-    facts->mode = 0;
-    if (facts->kind != KIND_PLAIN) {
+    if (!ok) {
         CloseHandle(h);
-        return fail_with("not a plain file");
+        return false;
     }
     *file = (PlatformFile)h;
     return true;
@@ -143,13 +222,23 @@ bool file_create_temp(const char *folder, char *name, size_t name_size, Platform
         suffix[6] = 0;
         if ((size_t)snprintf(name, name_size, "%s" TEMP_PREFIX "%s", folder, suffix) >= name_size)
             return fail_with("name too long");
-        HANDLE h = CreateFileW(to_wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        std::wstring wide = to_wide(name);
+        EnterCriticalSection(&interruption_lock);
+        // DELETE, so that an interruption can have it removed while it is still open.
+        HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD code = GetLastError();
+        if (h != INVALID_HANDLE_VALUE) {
+            temp_handle = h;
+            temp_name = wide;
+        }
+        LeaveCriticalSection(&interruption_lock);
         if (h != INVALID_HANDLE_VALUE) {
             *file = (PlatformFile)h;
             return true;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS)
+        SetLastError(code);
+        if (code != ERROR_FILE_EXISTS)
             return fail_last_error();
     }
     return fail_with("no free temporary name");
@@ -188,6 +277,8 @@ bool file_write_at(PlatformFile file, const void *buffer, size_t count, uint64_t
         OVERLAPPED where = at_offset(offset + done);
         if (!WriteFile((HANDLE)file, (const char *)buffer + done, step, &put, &where))
             return fail_last_error();
+        if (put == 0)
+            return fail_with("the system wrote nothing");
         done += put;
     }
     return true;
@@ -201,65 +292,167 @@ bool file_set_size(PlatformFile file, uint64_t size)
         || fail_last_error();
 }
 
-bool file_copy_mode(PlatformFile, const FileFacts *) { return true; }
+// The replace call keeps the replaced file's security, attributes and streams; the attributes
+// are given here as well, for systems whose replace is only a move (Wine's).
+bool file_inherit(PlatformFile file, const char *replaced, const FileFacts *)
+{
+    static const DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+                            | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD attributes = GetFileAttributesW(to_wide(replaced).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    FILE_BASIC_INFORMATION basic = {};
+    IO_STATUS_BLOCK io;
+    basic.FileAttributes = (attributes & KEPT) | FILE_ATTRIBUTE_NORMAL * !(attributes & KEPT);
+    return NtSetInformationFile((HANDLE)file, &io, &basic, sizeof basic, FileBasicInformation) == 0
+        || fail_with("cannot set its attributes");
+}
 
 bool file_flush(PlatformFile file) { return FlushFileBuffers((HANDLE)file) || fail_last_error(); }
 
-void file_close(PlatformFile file) { CloseHandle((HANDLE)file); }
+void file_close(PlatformFile file)
+{
+    EnterCriticalSection(&interruption_lock);
+    if ((HANDLE)file == temp_handle)
+        temp_handle = INVALID_HANDLE_VALUE;
+    CloseHandle((HANDLE)file);
+    LeaveCriticalSection(&interruption_lock);
+}
+
+// Opened without sharing deletion, the file keeps its name until it is closed.
+bool file_delete_open(PlatformFile file, const char *)
+{
+    bool ok = mark_delete_on_close((HANDLE)file) || fail_with("cannot mark it for deletion");
+    file_close(file);
+    return ok;
+}
+
+static bool move_or_replace(const std::wstring &from, const std::wstring &to, bool replace)
+{
+    // Whole paths: Wine's replace fails on names without a folder.
+    if (replace && ReplaceFileW(full_path(to).c_str(), full_path(from).c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return true;
+    // Nothing there yet to replace (or no replacing asked for): an ordinary move.
+    if (replace && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return fail_last_error();
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    return MoveFileExW(from.c_str(), to.c_str(), flags) || fail_last_error();
+}
 
 bool path_rename(const char *from, const char *to, bool replace)
 {
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    return MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), flags) || fail_last_error();
+    std::wstring wide = to_wide(from);
+    EnterCriticalSection(&interruption_lock);
+    bool ok = move_or_replace(wide, to_wide(to), replace);
+    if (ok)
+        forget_temp(wide);
+    LeaveCriticalSection(&interruption_lock);
+    return ok;
 }
 
-bool path_delete(const char *path) { return DeleteFileW(to_wide(path).c_str()) || fail_last_error(); }
+// Moves are written through; there is no folder of its own to flush.
+bool folder_flush(const char *) { return true; }
 
-// One line from the console, echoed or not, as UTF-8; false without a console.
-static bool console_line(const char *prompt, bool echo, char *line, size_t size)
+bool path_delete(const char *path)
 {
-    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD mode;
-    if (in == INVALID_HANDLE_VALUE)
-        return fail_with("no console to ask");
-    if (!GetConsoleMode(in, &mode)) {
-        CloseHandle(in);
-        return fail_with("no console to ask");
-    }
-    print_error(prompt);
-    DWORD asked = (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~(echo ? 0 : ENABLE_ECHO_INPUT);
-    SetConsoleMode(in, asked);
-    wchar_t wide[1024];
-    DWORD got = 0;
-    bool read = ReadConsoleW(in, wide, 1023, &got, nullptr) != 0;
-    SetConsoleMode(in, mode);
-    CloseHandle(in);
-    if (!echo)
-        print_error("\n");
-    while (got > 0 && (wide[got - 1] == L'\n' || wide[got - 1] == L'\r'))
-        got--;
-    std::string text = read ? to_utf8(wide, (int)got) : std::string();
-    SecureZeroMemory(wide, sizeof wide);
-    snprintf(line, size, "%s", text.c_str());
-    std::fill(text.begin(), text.end(), '\0');
-    return read || fail_with("the console gave no line");
+    std::wstring wide = to_wide(path);
+    EnterCriticalSection(&interruption_lock);
+    bool ok = DeleteFileW(wide.c_str()) || fail_last_error();
+    forget_temp(wide);
+    LeaveCriticalSection(&interruption_lock);
+    return ok;
 }
+
+static HANDLE open_console(const wchar_t *name)
+{
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+static void console_write(HANDLE out, const char *text)
+{
+    std::wstring wide = to_wide(text);
+    DWORD done;
+    WriteConsoleW(out, wide.c_str(), (DWORD)wide.size(), &done, nullptr);
+}
+
+// Reads the whole line, so that what lies beyond the buffer is not left for the next question.
+static bool read_console_line(HANDLE in, wchar_t *line, size_t units, size_t *used)
+{
+    wchar_t part[256];
+    DWORD got = 0;
+    *used = 0;
+    for (bool ended = false; !ended;) {
+        if (!ReadConsoleW(in, part, 256, &got, nullptr) || got == 0)
+            return false;
+        for (DWORD i = 0; i < got && !ended; i++) {
+            ended = part[i] == L'\n';
+            if (!ended && part[i] != L'\r' && *used + 1 < units)
+                line[(*used)++] = part[i];
+        }
+    }
+    line[*used] = 0;
+    wipe_secret(part, sizeof part);
+    return true;
+}
+
+// One line from the console itself, as the standard streams may be redirected; false without one.
+static bool console_line(const char *prompt, bool echo, wchar_t *line, size_t units)
+{
+    HANDLE in = open_console(L"CONIN$"), out = open_console(L"CONOUT$");
+    DWORD mode;
+    bool ok = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode);
+    if (ok) {
+        console_write(out, prompt);
+        DWORD asked = (mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~(echo ? 0 : ENABLE_ECHO_INPUT);
+        EnterCriticalSection(&interruption_lock);
+        echo_console = in;
+        echo_mode = mode;
+        SetConsoleMode(in, asked);
+        LeaveCriticalSection(&interruption_lock);
+        size_t used;
+        ok = read_console_line(in, line, units, &used) || fail_with("the console gave no line");
+        EnterCriticalSection(&interruption_lock);
+        SetConsoleMode(in, mode);
+        echo_console = INVALID_HANDLE_VALUE;
+        LeaveCriticalSection(&interruption_lock);
+        if (!echo)
+            console_write(out, "\n");
+    } else {
+        fail_with("no console to ask");
+    }
+    if (in != INVALID_HANDLE_VALUE)
+        CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    return ok;
+}
+
+// The units of a text as the password box would keep them.
+static int take_password(const wchar_t *text, char16_t *password, size_t units)
+{
+    size_t used = 0;
+    for (; text[used] && used + 1 < units; used++)
+        password[used] = (char16_t)text[used];
+    password[used] = 0;
+    return utf16_is_text(password, units) ? 1 : -1;
+}
+
+enum { CONSOLE_LINE_UNITS = 1024 };
 
 int terminal_password(const char *prompt, char16_t *password, size_t units)
 {
-    char line[4096];
-    if (!console_line(prompt, false, line, sizeof line))
-        return 0;
-    bool valid = utf8_to_utf16(line, strlen(line), password, units);
-    SecureZeroMemory(line, sizeof line);
-    return valid ? 1 : -1;
+    wchar_t line[CONSOLE_LINE_UNITS];
+    int got = console_line(prompt, false, line, CONSOLE_LINE_UNITS) ? take_password(line, password, units) : 0;
+    wipe_secret(line, sizeof line);
+    return got;
 }
 
 bool terminal_confirm(const char *question)
 {
-    char line[16];
-    return console_line(question, true, line, sizeof line) && (line[0] == 'y' || line[0] == 'Y');
+    wchar_t line[16];
+    return console_line(question, true, line, 16) && (line[0] == L'y' || line[0] == L'Y');
 }
 
 bool error_is_terminal(void)
@@ -268,21 +461,44 @@ bool error_is_terminal(void)
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+// Sized first: a buffer too small for the variable would receive nothing at all.
 int environment_password(const char *name, char16_t *password, size_t units)
 {
-    wchar_t value[1024];
+    std::wstring wide = to_wide(name);
     SetLastError(0);
-    DWORD got = GetEnvironmentVariableW(to_wide(name).c_str(), value, 1024);
-    if (got == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
-        return 0;
-    if (got >= 1024)
-        got = 1023;
-    size_t used = got < units ? got : units - 1;
-    for (size_t i = 0; i < used; i++)
-        password[i] = (char16_t)value[i];
-    password[used] = 0;
-    SecureZeroMemory(value, sizeof value);
-    return 1;
+    DWORD size = GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+    if (size == 0)
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? 0 : take_password(L"", password, units);
+    std::vector<wchar_t> value(size + 1, 0);
+    DWORD got = GetEnvironmentVariableW(wide.c_str(), value.data(), size + 1);
+    int taken = got > 0 && got <= size ? take_password(value.data(), password, units) : take_password(L"", password, units);
+    wipe_secret(value.data(), value.size() * sizeof value[0]);
+    return taken;
+}
+
+bool password_file_line(const char *path, char *line, size_t size, size_t *length)
+{
+    std::wstring wide = to_wide(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fail_with("a folder");
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return fail_last_error();
+    bool ok = true;
+    size_t used = 0;
+    for (bool ended = false; ok && !ended && used < size;) {
+        DWORD step = size - used < IO_STEP ? (DWORD)(size - used) : IO_STEP, got = 0;
+        // A pipe's writer that has gone is the end of the text.
+        if (!ReadFile(h, line + used, step, &got, nullptr) && GetLastError() != ERROR_BROKEN_PIPE)
+            ok = fail_last_error();
+        const char *end = (const char *)memchr(line + used, '\n', got);
+        ended = got == 0 || end;
+        used = end ? (size_t)(end - line) : used + got;
+    }
+    CloseHandle(h);
+    *length = used;
+    return ok;
 }
 
 // Console text goes out as UTF-16; redirected text as UTF-8 bytes.
@@ -310,6 +526,20 @@ uint64_t clock_ms(void)
         wraps++;
     last = now;
     return (uint64_t)wraps << 32 | now;
+}
+
+int wmain(int argc, wchar_t **wargv)
+{
+    InitializeCriticalSection(&interruption_lock);
+    SetConsoleCtrlHandler(interrupted, TRUE);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; i++)
+        args.push_back(to_utf8(wargv[i], -1).c_str());
+    std::vector<char *> argv;
+    for (std::string &arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    return qvx_main(argc, argv.data());
 }
 
 #if defined(__i386__)

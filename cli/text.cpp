@@ -30,7 +30,7 @@ bool utf8_to_utf16(const char *text, size_t length, char16_t *out, size_t units)
 {
     const unsigned char *bytes = (const unsigned char *)text;
     size_t used = 0;
-    for (size_t at = 0; at < length;) {
+    for (size_t at = 0; at < length && used + 1 < units;) {
         unsigned long point;
         size_t size = utf8_next(bytes + at, length - at, &point);
         if (size == 0)
@@ -47,6 +47,21 @@ bool utf8_to_utf16(const char *text, size_t length, char16_t *out, size_t units)
             out[used++] = (char16_t)point;
     }
     out[used] = 0;
+    return true;
+}
+
+static bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+static bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+
+bool utf16_is_text(const char16_t *text, size_t units)
+{
+    for (size_t i = 0; text[i]; i++) {
+        if (is_low_surrogate(text[i]))
+            return false;
+        if (is_high_surrogate(text[i]) && !is_low_surrogate(text[i + 1]) && !(text[i + 1] == 0 && i + 2 == units))
+            return false;
+        i += is_high_surrogate(text[i]);
+    }
     return true;
 }
 

@@ -124,6 +124,19 @@ TEST(ContainerRoundTrip, TwoEncryptionsDifferByStamp)
     EXPECT_EQ(decrypt(a), decrypt(b));
 }
 
+// Containers made one after another must differ in their low stamp bits too.
+TEST(ContainerRoundTrip, StampChangesFast)
+{
+    bool seen[256] = {};
+    unsigned distinct = 0;
+    for (int i = 0; i < 1000; i++) {
+        uint8_t low = (uint8_t)read_stamp();
+        distinct += !seen[low];
+        seen[low] = true;
+    }
+    EXPECT_GT(distinct, 16u);
+}
+
 // A container whose length is not 12 plus whole words: its words are the last ones of the file,
 // and the bytes between header and words come out unchanged in front of the plaintext.
 TEST(ContainerRoundTrip, MisalignedContainerKeepsStrayBytes)

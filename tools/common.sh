@@ -12,6 +12,8 @@ QVX_BASE_PACKAGES=(
 QVX_WINE32_PACKAGES=(wine32:i386)
 QVX_GUEST_PACKAGES=(qemu-system-x86 busybox-static)
 QVX_PACKAGES=("${QVX_BASE_PACKAGES[@]}" "${QVX_WINE32_PACKAGES[@]}" "${QVX_GUEST_PACKAGES[@]}")
+# What tools/release needs beyond the builds: the Debian package tools and zip.
+QVX_RELEASE_PACKAGES=(cmake ninja-build g++ g++-mingw-w64-i686 mingw-w64-i686-dev libcli11-dev dpkg-dev zip)
 
 # kernel_runs_32bit: whether this machine's kernel runs 32-bit x86 programs, and so 32-bit Wine.
 # Kernels differ between machines, so it is asked every time: a static 32-bit program of 96 bytes,
