@@ -174,34 +174,27 @@ static void report_done(const RunOptions *run, const char *what, const std::stri
 
 // ---- encrypt ----
 
-static int encrypt_stream(PlatformFile in, uint32_t plain_len, uint32_t check, Output *out,
-                          const std::string &path, Progress *progress)
+// The streaming passes read the file and write the temporary output; the progress line follows.
+struct Passage {
+    PlatformFile in, out;
+    Progress *progress;
+};
+
+static bool read_input(void *passage, void *buffer, size_t bytes, uint64_t offset)
 {
-    uint8_t header[CONTAINER_HEADER_SIZE];
-    EncryptStream s;
-    encrypt_stream_begin(&s, header, plain_len, check, read_stamp());
-    if (!file_write_at(out->file, header, sizeof header, 0))
-        return io_failure(path, "cannot write");
-    uint64_t written = sizeof header;
-    for (uint64_t at = 0; at < plain_len;) {
-        size_t bytes = plain_len - at < CHUNK_BYTES ? (size_t)(plain_len - at) : CHUNK_BYTES;
-        if (!file_read_at(in, chunk, bytes, at))
-            return io_failure(path, "cannot read");
-        uint32_t words = (uint32_t)((bytes + 3) / 4);
-        memset(chunk + bytes, 0, 4 * (size_t)words - bytes);
-        uint8_t *done_at;
-        uint32_t done = encrypt_stream_chunk(&s, chunk, words, &done_at);
-        if (!file_write_at(out->file, done_at, 4 * (size_t)done, written))
-            return io_failure(path, "cannot write");
-        written += 4 * (uint64_t)done;
-        at += bytes;
-        progress_step(progress, at);
-    }
-    uint8_t last[4];
-    uint32_t tail = encrypt_stream_end(&s, last);
-    if (!file_write_at(out->file, last, tail, written))
-        return io_failure(path, "cannot write");
-    return EXIT_DONE;
+    return file_read_at(((Passage *)passage)->in, buffer, bytes, offset);
+}
+
+static bool write_output(void *passage, const void *buffer, size_t bytes, uint64_t offset)
+{
+    return file_write_at(((Passage *)passage)->out, buffer, bytes, offset);
+}
+
+static void advance(void *passage, uint64_t done) { progress_step(((Passage *)passage)->progress, done); }
+
+static int stream_status(StreamResult result, const std::string &path)
+{
+    return result == STREAM_DONE ? EXIT_DONE : io_failure(path, result == STREAM_READ_FAILED ? "cannot read" : "cannot write");
 }
 
 int encrypt_file(const RunOptions *run, const std::string &path)
@@ -224,7 +217,10 @@ int encrypt_file(const RunOptions *run, const std::string &path)
     if (status == EXIT_DONE) {
         Progress progress;
         progress_begin(&progress, run, path, facts.size);
-        status = encrypt_stream(in, (uint32_t)facts.size, derive_check(run->password), &out, path, &progress);
+        Passage passage = {in, out.file, &progress};
+        StreamIo io = {&passage, read_input, write_output, advance};
+        status = stream_status(stream_encrypt(&io, chunk, CHUNK_BYTES, (uint32_t)facts.size,
+                                              derive_check(run->password), read_stamp()), path);
         progress_end(&progress);
     }
     file_close(in);
@@ -250,36 +246,6 @@ static int open_container(const std::string &path, PlatformFile in, const FileFa
         return report_failure(path, "damaged: longer than any container", EXIT_DAMAGED);
     if (!container_layout(header, facts->size, layout))
         return report_failure(path, "damaged: its header names more data than it holds", EXIT_DAMAGED);
-    return EXIT_DONE;
-}
-
-// Backward from the last word; each chunk's plaintext is written where it belongs.
-static int decrypt_stream(PlatformFile in, const uint8_t *header, const ContainerLayout *layout,
-                          Output *out, const std::string &path, Progress *progress)
-{
-    uint32_t plain_len = layout->plain_len;
-    uint32_t stray = layout->stray < plain_len ? layout->stray : plain_len;
-    // Sized first, so that the writes walking down the file never move its end.
-    if (!file_set_size(out->file, plain_len))
-        return io_failure(path, "cannot write");
-    if (!file_read_at(in, chunk, stray, CONTAINER_HEADER_SIZE) || !file_write_at(out->file, chunk, stray, 0))
-        return io_failure(path, "cannot copy");
-    DecryptStream s;
-    decrypt_stream_begin(&s, header, layout);
-    uint64_t done = 0;
-    while (s.below > 0) {
-        uint32_t words = s.below < CHUNK_BYTES / 4 ? s.below : CHUNK_BYTES / 4;
-        uint64_t at = layout->stray + 4 * (uint64_t)(s.below - words);
-        if (!file_read_at(in, chunk, 4 * (size_t)words, CONTAINER_HEADER_SIZE + at))
-            return io_failure(path, "cannot read");
-        decrypt_stream_chunk(&s, chunk, words);
-        // Words past the plaintext (pad, or extra words) take part in the chain but are not written.
-        uint64_t keep = at >= plain_len ? 0 : plain_len - at < 4 * (uint64_t)words ? plain_len - at : 4 * (uint64_t)words;
-        if (!file_write_at(out->file, chunk, (size_t)keep, at))
-            return io_failure(path, "cannot write");
-        done += 4 * (uint64_t)words;
-        progress_step(progress, done);
-    }
     return EXIT_DONE;
 }
 
@@ -318,7 +284,12 @@ int decrypt_file(const RunOptions *run, const std::string &path)
     if (status == EXIT_DONE) {
         Progress progress;
         progress_begin(&progress, run, path, facts.size - CONTAINER_HEADER_SIZE);
-        status = decrypt_stream(in, header, &layout, &out, path, &progress);
+        Passage passage = {in, out.file, &progress};
+        StreamIo io = {&passage, read_input, write_output, advance};
+        // Sized first, so that the writes walking down the file never move its end.
+        status = file_set_size(out.file, layout.plain_len)
+                     ? stream_status(stream_decrypt(&io, chunk, CHUNK_BYTES, header, &layout), path)
+                     : io_failure(path, "cannot write");
         progress_end(&progress);
     }
     file_close(in);
@@ -366,19 +337,26 @@ int shred_file(const RunOptions *run, const std::string &path)
     return status;
 }
 
-// ---- info ----
+// ---- info and verify ----
 
-int info_file(const RunOptions *, const std::string &path)
+// The header and layout of a container, and nothing more of it.
+static int read_header(const std::string &path, uint8_t header[CONTAINER_HEADER_SIZE], ContainerLayout *layout)
 {
     PlatformFile in;
     FileFacts facts;
     int status = open_plain(path, OPEN_READ, &in, &facts);
     if (status != EXIT_DONE)
         return status;
+    status = open_container(path, in, &facts, header, layout);
+    file_close(in);
+    return status;
+}
+
+int info_file(const RunOptions *, const std::string &path)
+{
     uint8_t header[CONTAINER_HEADER_SIZE];
     ContainerLayout layout;
-    status = open_container(path, in, &facts, header, &layout);
-    file_close(in);
+    int status = read_header(path, header, &layout);
     if (status != EXIT_DONE)
         return status;
     char line[160];
@@ -389,20 +367,12 @@ int info_file(const RunOptions *, const std::string &path)
     return EXIT_DONE;
 }
 
-// ---- verify ----
-
 // The header and the length are all there is to check: the data has no checksum.
 int verify_file(const RunOptions *run, const std::string &path)
 {
-    PlatformFile in;
-    FileFacts facts;
-    int status = open_plain(path, OPEN_READ, &in, &facts);
-    if (status != EXIT_DONE)
-        return status;
     uint8_t header[CONTAINER_HEADER_SIZE];
     ContainerLayout layout;
-    status = open_container(path, in, &facts, header, &layout);
-    file_close(in);
+    int status = read_header(path, header, &layout);
     if (status != EXIT_DONE)
         return status;
     if (!container_whole(&layout))

@@ -140,14 +140,15 @@ NTSTATUS volume_space(HANDLE file, uint64_t *free_bytes, uint32_t *unit_bytes)
 
 // Loops while each call moves something: a call that moves nothing would loop for ever, so it
 // counts as a short transfer, which callers relying on whole buffers take as a failure.
-NTSTATUS file_read(HANDLE file, void *buffer, SIZE_T count, uint64_t offset)
+static NTSTATUS transfer(HANDLE file, BYTE *buffer, SIZE_T count, uint64_t offset, bool write)
 {
     for (SIZE_T done = 0; done < count;) {
         IO_STATUS_BLOCK io = {};
         LARGE_INTEGER at;
         at.QuadPart = (LONGLONG)(offset + done);
         ULONG step = (ULONG)(count - done < NATIVE_IO_STEP ? count - done : NATIVE_IO_STEP);
-        NTSTATUS status = NtReadFile(file, NULL, NULL, NULL, &io, (BYTE *)buffer + done, step, &at, NULL);
+        NTSTATUS status = write ? NtWriteFile(file, NULL, NULL, NULL, &io, buffer + done, step, &at, NULL)
+                                : NtReadFile(file, NULL, NULL, NULL, &io, buffer + done, step, &at, NULL);
         if (status != 0)
             return status;
         if (io.Information == 0)
@@ -157,22 +158,14 @@ NTSTATUS file_read(HANDLE file, void *buffer, SIZE_T count, uint64_t offset)
     return 0;
 }
 
+NTSTATUS file_read(HANDLE file, void *buffer, SIZE_T count, uint64_t offset)
+{
+    return transfer(file, (BYTE *)buffer, count, offset, false);
+}
+
 NTSTATUS file_write(HANDLE file, const void *buffer, SIZE_T count, uint64_t offset)
 {
-    for (SIZE_T done = 0; done < count;) {
-        IO_STATUS_BLOCK io = {};
-        LARGE_INTEGER at;
-        at.QuadPart = (LONGLONG)(offset + done);
-        ULONG step = (ULONG)(count - done < NATIVE_IO_STEP ? count - done : NATIVE_IO_STEP);
-        NTSTATUS status = NtWriteFile(file, NULL, NULL, NULL, &io, (const BYTE *)buffer + done, step, &at,
-                                      NULL);
-        if (status != 0)
-            return status;
-        if (io.Information == 0)
-            return STATUS_SHORT_TRANSFER;
-        done += io.Information;
-    }
-    return 0;
+    return transfer(file, (BYTE *)buffer, count, offset, true);
 }
 
 NTSTATUS file_set_length(HANDLE file, uint64_t length)
