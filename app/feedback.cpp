@@ -26,23 +26,31 @@ void enable_commands(BOOL enable)
 }
 
 // The bar counts in signed 32 bits: a total past that range is halved, and each position with it.
+static unsigned halvings(uint32_t total) { return total > 0x7FFFFFFFu ? 1 : 0; }
+
 // A decryption ends a few bytes below zero, which as an unsigned count lies past the total.
-static DWORD WINAPI pump(void *total_param)
+static void show_progress(uint32_t total)
 {
-    uint32_t total = (uint32_t)(ULONG_PTR)total_param;
-    unsigned shift = total > 0x7FFFFFFFu ? 1 : 0;
-    SendMessageW(app.progress_bar, PBM_SETRANGE32, 0, (LPARAM)(total >> shift));
+    uint32_t at = (uint32_t)app.progress;
+    SendMessageW(app.progress_bar, PBM_SETPOS, (WPARAM)(at > total ? 0 : at >> halvings(total)), 0);
+}
+
+static DWORD WINAPI pump(void *total)
+{
     while (!app.pump_stop) {
-        uint32_t at = (uint32_t)app.progress;
-        SendMessageW(app.progress_bar, PBM_SETPOS, (WPARAM)(at > total ? 0 : at >> shift), 0);
+        show_progress((uint32_t)(ULONG_PTR)total);
         thread_sleep(PUMP_INTERVAL_MS);
     }
     thread_end();
 }
 
+// The range and the first position are set before the pump starts, so that the bar shows where
+// the work starts as soon as it is under way.
 HANDLE start_pump(uint32_t total)
 {
     app.pump_stop = 0;
+    SendMessageW(app.progress_bar, PBM_SETRANGE32, 0, (LPARAM)(total >> halvings(total)));
+    show_progress(total);
     return thread_start(pump, (void *)(ULONG_PTR)total);
 }
 

@@ -62,16 +62,18 @@ void drop(At at, const App &app, const std::vector<std::wstring> &paths)
 
 void wait_path_shown(At at, const App &app, const std::wstring &expected)
 {
-    DWORD start = GetTickCount(), exit_code = 0;
-    while (text_of(at, item(at, app, IDC_PATH)) != expected) {
-        if (app_wait_exit(app, 0, &exit_code))
-            stop_at(at, "the program ended, status " + std::to_string(exit_code) + ", instead of showing \"" +
-                            utf8(expected) + "\"");
-        if (GetTickCount() - start > WAIT_MS || find_other_dialog(app))
-            stop_at(at, "the path box shows \"" + utf8(text_of(at, item(at, app, IDC_PATH))) + "\", not \"" +
-                            utf8(expected) + "\"" + other_dialog_note(app));
-        Sleep(10);
-    }
+    DWORD exit_code = 0;
+    bool ended = false;
+    wait_for(WAIT_MS, [&] {
+        ended = app_wait_exit(app, 0, &exit_code);
+        return ended || find_other_dialog(app) || text_of(at, item(at, app, IDC_PATH)) == expected;
+    });
+    if (ended)
+        stop_at(at, "the program ended, status " + std::to_string(exit_code) + ", instead of showing \"" +
+                        utf8(expected) + "\"");
+    if (text_of(at, item(at, app, IDC_PATH)) != expected)
+        stop_at(at, "the path box shows \"" + utf8(text_of(at, item(at, app, IDC_PATH))) + "\", not \"" +
+                        utf8(expected) + "\"" + other_dialog_note(app));
 }
 
 TEST_F(FileChoice, DroppedFilesShowOnlyTheFirst)
@@ -104,27 +106,24 @@ HWND file_name_box(HWND dialog)
     return box ? box : GetDlgItem(dialog, edt1);
 }
 
+// Shown, with its controls, and the program waiting for input, before anything is typed.
 HWND wait_open_dialog(At at, const App &app)
 {
     HWND dialog = nullptr;
-    DWORD start = GetTickCount();
-    while (!(dialog = find_other_dialog(app)) || !file_name_box(dialog) || !GetDlgItem(dialog, IDOK)) {
-        if (GetTickCount() - start > WAIT_START_MS)
-            stop_at(at, "no open-file dialog appeared");
-        Sleep(20);
-    }
+    if (!wait_for(WAIT_START_MS, [&] {
+            dialog = find_other_dialog(app);
+            return dialog && file_name_box(dialog) && GetDlgItem(dialog, IDOK);
+        }))
+        stop_at(at, "no open-file dialog appeared");
+    WaitForInputIdle(app.process.hProcess, WAIT_MS);
     return dialog;
 }
 
 void close_dialog(At at, HWND dialog, int button)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(dialog, button));
-    DWORD start = GetTickCount();
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        if (GetTickCount() - start > WAIT_MS)
-            stop_at(at, "the open-file dialog stayed open");
-        Sleep(20);
-    }
+    if (!wait_for(WAIT_MS, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
+        stop_at(at, "the open-file dialog stayed open");
 }
 
 // Escape is the dialog manager's cancel command, whose id is the Browse button's.
@@ -154,9 +153,10 @@ TEST_F(FileChoice, EscapeAndBrowseOpenTheFileDialog)
     EXPECT_TRUE(proposed.size() >= name.size() && proposed.compare(proposed.size() - name.size(), name.size(), name) == 0)
         << "the dialog proposes \"" << utf8(proposed) << "\"";
     close_dialog(AT, dialog, IDCANCEL);
+    std::set<DWORD> before = threads_of(app.process.dwProcessId);   // the dialog's own threads among them
     EXPECT_TRUE(IsWindowVisible(app.main)) << "Escape closed the main window";
     EXPECT_EQ(utf8(text_of(AT, item(AT, app, IDC_PATH))), utf8(current)) << "a cancelled dialog changed the path";
-    expect_no_notice(AT, app, 200);
+    expect_nothing_started(AT, app, before);
 
     click(AT, app, IDC_BROWSE);
     dialog = wait_open_dialog(AT, app);

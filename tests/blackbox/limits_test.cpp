@@ -1,5 +1,6 @@
 // The limits a user can meet: the password's length, the path's length, and files too large for
 // one buffer.
+#include "tests/blackbox/outside.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -108,6 +109,29 @@ TEST_F(Limits, FilesPastTheFormatAreRefused)
     make_sparse(AT, two_gib, 1ull << 31);
     run_command(AT, app, {two_gib, L"", L"", false}, IDC_SHRED, TEXT_TOO_LARGE);
     EXPECT_EQ(file_size(AT, two_gib), 1ull << 31);
+}
+
+// The program's own memory limited from outside to a few MiB more than it has: neither a buffer
+// for the file nor one chunk to stream it through can be had.
+TEST_F(Limits, NoMemoryForTheFileNorForAChunkOfIt)
+{
+    wchar_t prefix[MAX_PATH] = L"";
+    if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH))
+        GTEST_SKIP() << "no Wine prefix to find the program by";
+    std::wstring file = path(L"memory.bin");
+    Bytes plain = make_file(AT, file, 64u << 20, 25);
+    app_start(AT, app);
+    ASSERT_EQ(outside_wine(AT, "limit-memory " + unix_path(prefix) + " 4"), 0) << "cannot limit the program's memory";
+    // Wine starts a thread of its own when it is short of memory, so the command's threads are
+    // not counted here.
+    for (bool overwrite : {false, true}) {
+        choose(AT, app, file, PASSWORD, PASSWORD, overwrite);
+        click(AT, app, IDC_ENCRYPT);
+        expect_notice(AT, app, TEXT_NO_MEMORY);
+        wait_idle(AT, app);
+    }
+    expect_file(AT, file, plain);
+    expect_names(AT, folder, {L"memory.bin"});
 }
 
 }   // namespace

@@ -21,12 +21,11 @@ struct Watch {
 HWND watch_command(At at, const App &app, const std::set<DWORD> &before, Watch &watch)
 {
     static const int never_disabled[] = {IDC_BROWSE, IDC_ABOUT, IDC_OVERWRITE, IDC_PATH, IDC_PASSWORD, IDC_CONFIRM};
-    DWORD start = GetTickCount();
-    for (unsigned round = 0;; round++) {
-        if (HWND box = find_notice(app))
-            return box;
-        if (GetTickCount() - start > WAIT_BIG_MS)
-            stop_at(at, "the command did not end within " + std::to_string(WAIT_BIG_MS) + " ms");
+    HWND box = nullptr;
+    unsigned round = 0;
+    wait_for(WAIT_BIG_MS, [&] {
+        if ((box = find_notice(app)) != nullptr)
+            return true;
         std::wstring status = text_of(at, item(at, app, IDC_STATUS));
         int commands = commands_enabled(at, app);
         int others = 0;
@@ -41,14 +40,17 @@ HWND watch_command(At at, const App &app, const std::set<DWORD> &before, Watch &
             if (others != 6)
                 fail_at(at, "a control that stays usable was disabled during \"" + utf8(status) + "\"");
         }
-        if (round % 8 == 0) {
+        if (round++ % 8 == 0) {
             size_t fresh = 0;
             for (DWORD id : threads_of(app.process.dwProcessId))
                 fresh += before.count(id) ? 0 : 1;
             watch.most_new_threads = std::max(watch.most_new_threads, fresh);
         }
-        Sleep(1);
-    }
+        return false;
+    });
+    if (!box)
+        stop_at(at, "the command did not end within " + std::to_string(WAIT_BIG_MS) + " ms");
+    return box;
 }
 
 TEST_F(LongCommand, LargeFileInPlaceShowsProgressAndSurvivesClose)
@@ -97,19 +99,17 @@ TEST_F(LongCommand, ClosingEndsWithoutANotice)
     app_start(AT, app);
     choose(AT, app, file, PASSWORD, PASSWORD, false);
     click(AT, app, IDC_ENCRYPT);
-    DWORD start = GetTickCount();
-    while (text_of(AT, item(AT, app, IDC_STATUS)) == TEXT_READY) {
-        ASSERT_FALSE(find_notice(app)) << "the command ended before it was seen working";
-        ASSERT_LT(GetTickCount() - start, WAIT_MS) << "the command did not start";
-    }
+    ASSERT_TRUE(wait_for(WAIT_MS, [&] { return find_notice(app) || text_of(AT, item(AT, app, IDC_STATUS)) != TEXT_READY; }))
+        << "the command did not start";
+    ASSERT_FALSE(find_notice(app)) << "the command ended before it was seen working";
     ASSERT_TRUE(PostMessageW(app.main, WM_CLOSE, 0, 0));
     DWORD exit_code = 1;
-    start = GetTickCount();
-    while (!app_wait_exit(app, 0, &exit_code)) {
-        ASSERT_FALSE(find_notice(app)) << "a notice appeared after the window was closed";
-        ASSERT_LT(GetTickCount() - start, WAIT_MS) << "the program did not end after WM_CLOSE";
-        Sleep(1);
-    }
+    bool noticed = false;
+    ASSERT_TRUE(wait_for(WAIT_MS, [&] {
+        noticed |= find_notice(app) != nullptr;
+        return app_wait_exit(app, 0, &exit_code);
+    })) << "the program did not end after WM_CLOSE";
+    EXPECT_FALSE(noticed) << "a notice appeared after the window was closed";
     EXPECT_EQ(exit_code, 0u);
     expect_file(AT, file, plain);
     EXPECT_TRUE(opens_exclusively(file));

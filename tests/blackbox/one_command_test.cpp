@@ -19,13 +19,14 @@ TEST_F(OneCommand, CommandsPostedWhileOneRunsAreIgnored)
     choose(AT, app, file, PASSWORD, PASSWORD, false);
 
     // Queued behind the Encrypt, so each arrives once its worker runs.
+    std::set<DWORD> before = threads_of(app.process.dwProcessId);
     click(AT, app, IDC_ENCRYPT);
     for (int command : {IDC_DECRYPT, IDC_ENCRYPT, IDC_SHRED})
         click(AT, app, command);
     HWND box = wait_notice(AT, app, WAIT_BIG_MS);
     check_and_answer(AT, app, box, TEXT_DONE);
-    expect_no_notice(AT, app);
     wait_idle(AT, app);
+    expect_nothing_started(AT, app, before);
     expect_file(AT, file, plain);
     expect_container_of(AT, read_file(AT, file + L".QVX"), plain, PASSWORD);
     EXPECT_FALSE(file_exists(file + L".QVX.QVX"));

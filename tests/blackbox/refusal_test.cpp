@@ -14,9 +14,9 @@ TEST_F(Refusal, CommandsWithoutAFileCannotOpen)
     run_command(AT, app, IDC_ENCRYPT, TEXT_CANNOT_OPEN);   // the file is opened before the password is looked at
     set_text(AT, item(AT, app, IDC_PASSWORD), PASSWORD);
     run_command(AT, app, IDC_DECRYPT, TEXT_CANNOT_OPEN);
+    std::set<DWORD> before = threads_of(app.process.dwProcessId);
     shred_answering(AT, app, IDNO, L"");
-    expect_no_notice(AT, app);
-    expect_idle(AT, app);
+    expect_nothing_started(AT, app, before);
     run_command(AT, app, IDC_SHRED, TEXT_CANNOT_OPEN);
 }
 
@@ -147,9 +147,7 @@ TEST_F(Refusal, EmptyPasswordDoesNothing)
             choose(AT, app, c.source, L"", c.confirmation, overwrite);
             std::set<DWORD> before = threads_of(app.process.dwProcessId);
             click(AT, app, c.command);
-            expect_no_notice(AT, app);
-            expect_idle(AT, app);
-            expect_no_new_threads(AT, app, before);
+            expect_nothing_started(AT, app, before);
             EXPECT_TRUE(opens_exclusively(c.source)) << "the file is still held";
             EXPECT_FALSE(file_exists(c.source + L".QVX"));
         }

@@ -16,9 +16,9 @@ TEST_F(Shred, AsksThenDeletes)
     app_start(AT, app);
 
     choose(AT, app, kept, L"", L"", false);
+    std::set<DWORD> before = threads_of(app.process.dwProcessId);
     shred_answering(AT, app, IDNO, kept);
-    expect_no_notice(AT, app);
-    expect_idle(AT, app);
+    expect_nothing_started(AT, app, before);
     expect_file(AT, kept, content);
     EXPECT_TRUE(opens_exclusively(kept));
 

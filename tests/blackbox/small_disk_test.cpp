@@ -1,6 +1,7 @@
 // A disk that fills up: a small tmpfs that the test mounts outside Wine and removes afterwards.
-#include "tests/support/files.h"
 #include "res/resource.h"
+#include "tests/blackbox/outside.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -30,19 +31,6 @@ protected:
         if (mounted) {
             EXPECT_EQ(outside_wine(AT, "small-disk umount " + unix_disk), 0) << "left mounted: " << unix_disk;
         }
-    }
-
-    // Runs tests/blackbox/outside_wine.sh as a Linux program and returns its exit status.
-    int outside_wine(At at, const std::string &arguments)
-    {
-        std::string status_file = unix_disk + ".status";
-        DeleteFileW(windows_path(status_file).c_str());
-        start_linux(at, "/bin/sh", std::string(QVX_OUTSIDE_WINE) + " " + status_file + " " + arguments);
-        if (!wait_for(WAIT_MS, [&] { return file_exists(windows_path(status_file)); }))
-            stop_at(at, "outside_wine.sh " + arguments + " did not finish");
-        Bytes status = read_file(at, windows_path(status_file));
-        DeleteFileW(windows_path(status_file).c_str());
-        return atoi(std::string(status.begin(), status.end()).c_str());
     }
 
     std::wstring filler() const { return disk + L"\\filler"; }
@@ -129,6 +117,19 @@ TEST_F(SmallDisk, InPlaceWriteThatFailsPartWayLeavesTheFileAsItWas)
         return;
     }
     FAIL() << "the result was written whole each time before the disk could be filled";
+}
+
+// Shred overwrites in place; a file with holes needs room for them, so a full disk stops it
+// part-way: the file stays, as far as it was overwritten.
+TEST_F(SmallDisk, ShredThatRunsOutOfRoomKeepsTheFile)
+{
+    std::wstring file = disk + L"\\holes.bin";
+    make_sparse(AT, file, 64u << 20);
+    fill_disk(AT, 16u << 20);
+    app_start(AT, app);
+    run_command(AT, app, {file, L"", L"", false}, IDC_SHRED, TEXT_WRITE_ERROR);
+    EXPECT_EQ(file_size(AT, file), 64u << 20);
+    EXPECT_TRUE(opens_exclusively(file));
 }
 
 }   // namespace

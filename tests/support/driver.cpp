@@ -10,6 +10,7 @@
 
 const wchar_t MAIN_CAPTION[] = L"QVX （Vantle File Encryptor - 凡特文件加密机） V1.2.1 Beta";
 const wchar_t NOTICE_CAPTION[] = L"Vantle File Encryptor";
+const wchar_t ABOUT_BOX_CAPTION[] = L"关于QVX";
 const wchar_t TEXT_READY[] = L"准备就绪…";
 const wchar_t TEXT_READING[] = L"正在读取…";
 const wchar_t TEXT_COMPUTING[] = L"正在计算…";
@@ -19,6 +20,8 @@ const wchar_t TEXT_CANNOT_OPEN[] = L"无法打开文件";
 const wchar_t TEXT_CONFIRM_DIFFERS[] = L"确认密码不一致";
 const wchar_t TEXT_WRONG_PASSWORD[] = L"密码错误";
 const wchar_t TEXT_WRITE_ERROR[] = L"写入文件出错";
+const wchar_t TEXT_READ_ERROR[] = L"读取文件出错";
+const wchar_t TEXT_NO_MEMORY[] = L"内存分配出错";
 const wchar_t TEXT_SHRED_FAILED[] = L"粉碎文件出错";
 const wchar_t TEXT_DAMAGED[] = L"文件已损坏或不是加密文件";
 const wchar_t TEXT_TOO_LARGE[] = L"文件太大，无法处理";
@@ -153,19 +156,29 @@ bool app_wait_exit(const App &app, DWORD ms, DWORD *exit_code)
     return true;
 }
 
+// Calls `take` with each entry of one kind of the system's snapshot: processes or threads.
+template <class Entry, class Take>
+static void walk_snapshot(DWORD kind, BOOL(WINAPI *first)(HANDLE, Entry *), BOOL(WINAPI *next)(HANDLE, Entry *),
+                          Take take)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(kind, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    Entry entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = first(snapshot, &entry); more; more = next(snapshot, &entry))
+        take(entry);
+    CloseHandle(snapshot);
+}
+
 // Processes the program started: Wine's crash debugger, if the program faulted.
 static std::vector<DWORD> children_of(DWORD process_id)
 {
     std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return children;
-    PROCESSENTRY32W entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == process_id)
-            children.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
+    walk_snapshot<PROCESSENTRY32W>(TH32CS_SNAPPROCESS, Process32FirstW, Process32NextW, [&](const PROCESSENTRY32W &e) {
+        if (e.th32ParentProcessID == process_id)
+            children.push_back(e.th32ProcessID);
+    });
     return children;
 }
 
@@ -301,6 +314,31 @@ void expect_notice(At at, const App &app, const std::wstring &text, int button, 
     check_and_answer(at, app, wait_notice(at, app, ms), text, button);
 }
 
+void settle(At at, const App &app)
+{
+    HWND about = find_dialog(app.process.dwProcessId, ABOUT_BOX_CAPTION, nullptr, true);
+    if (!about || IsWindowVisible(about))
+        stop_at(at, "no hidden About box to settle the program with");
+    click(at, app, IDC_ABOUT);
+    if (!wait_for(WAIT_MS, [&] { return IsWindowVisible(about); }))
+        stop_at(at, "the program did not get to the About button's click" + other_dialog_note(app));
+    PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_OK, BN_CLICKED), (LPARAM)GetDlgItem(about, IDC_ABOUT_OK));
+    if (!wait_for(WAIT_MS, [&] { return !IsWindowVisible(about); }))
+        stop_at(at, "the About box stayed");
+}
+
+void expect_nothing_started(At at, const App &app, const std::set<DWORD> &before)
+{
+    settle(at, app);
+    if (HWND box = find_notice(app)) {
+        std::wstring shown = text_of(at, GetDlgItem(box, IDC_STATIC_TEXT));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        stop_at(at, "unexpected notice \"" + utf8(shown) + "\"");
+    }
+    expect_idle(at, app);
+    expect_no_new_threads(at, app, before);
+}
+
 void expect_no_notice(At at, const App &app, DWORD ms)
 {
     HWND box = nullptr;
@@ -351,15 +389,10 @@ bool wait_status(At at, const App &app, const std::wstring &text, DWORD ms)
 std::set<DWORD> threads_of(DWORD process_id)
 {
     std::set<DWORD> threads;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return threads;
-    THREADENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == process_id)
-            threads.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
+    walk_snapshot<THREADENTRY32>(TH32CS_SNAPTHREAD, Thread32First, Thread32Next, [&](const THREADENTRY32 &e) {
+        if (e.th32OwnerProcessID == process_id)
+            threads.insert(e.th32ThreadID);
+    });
     return threads;
 }
 

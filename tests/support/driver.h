@@ -61,6 +61,7 @@ void start_linux(At at, const std::string &program, const std::string &arguments
 
 extern const wchar_t MAIN_CAPTION[];
 extern const wchar_t NOTICE_CAPTION[];
+extern const wchar_t ABOUT_BOX_CAPTION[];
 extern const wchar_t TEXT_READY[];
 extern const wchar_t TEXT_READING[];
 extern const wchar_t TEXT_COMPUTING[];
@@ -70,6 +71,8 @@ extern const wchar_t TEXT_CANNOT_OPEN[];
 extern const wchar_t TEXT_CONFIRM_DIFFERS[];
 extern const wchar_t TEXT_WRONG_PASSWORD[];
 extern const wchar_t TEXT_WRITE_ERROR[];
+extern const wchar_t TEXT_READ_ERROR[];
+extern const wchar_t TEXT_NO_MEMORY[];
 extern const wchar_t TEXT_SHRED_FAILED[];
 extern const wchar_t TEXT_DAMAGED[];
 extern const wchar_t TEXT_TOO_LARGE[];
@@ -110,6 +113,13 @@ HWND wait_notice(At at, const App &app, DWORD ms = WAIT_MS);
 void check_and_answer(At at, const App &app, HWND box, const std::wstring &text, int button = IDOK);
 void expect_notice(At at, const App &app, const std::wstring &text, int button = IDOK, DWORD ms = WAIT_MS);
 void expect_no_notice(At at, const App &app, DWORD ms = WAIT_SHORT_MS);
+// Waits until the program has handled every message posted to it before: the About button's
+// click, posted now, shows the About box once the earlier ones are handled, or once a notice box
+// they opened runs its own message loop. The box is hidden again.
+void settle(At at, const App &app);
+// After a click posted since `before`: the program handled it and started nothing (no notice, no
+// thread of a command, the window idle).
+void expect_nothing_started(At at, const App &app, const std::set<DWORD> &before);
 
 // Status "准备就绪…", command buttons enabled, bar at 0.
 void expect_idle(At at, const App &app);

@@ -32,20 +32,28 @@ static std::string last_error(const char *what, const std::wstring &path)
     return std::string(what) + " " + utf8(path) + ": error " + std::to_string(GetLastError());
 }
 
+// Whole files in steps far below the 2 GiB that one call moves at most under Wine.
+static bool move_whole(HANDLE file, uint8_t *data, size_t size, bool write)
+{
+    for (size_t done = 0; done < size;) {
+        DWORD part = (DWORD)std::min<size_t>(size - done, 1u << 24), moved = 0;
+        BOOL ok = write ? WriteFile(file, data + done, part, &moved, nullptr) : ReadFile(file, data + done, part, &moved, nullptr);
+        if (!ok || moved != part)
+            return false;
+        done += part;
+    }
+    return true;
+}
+
 void write_file(At at, const std::wstring &path, const Bytes &data)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE)
         stop_at(at, last_error("cannot create", path));
-    size_t done = 0;
-    while (done < data.size()) {
-        DWORD part = (DWORD)std::min<size_t>(data.size() - done, 1u << 24), written = 0;
-        if (!WriteFile(file, &data[done], part, &written, nullptr) || written != part) {
-            CloseHandle(file);
-            stop_at(at, last_error("cannot write", path));
-        }
-        done += part;
+    if (!move_whole(file, (uint8_t *)data.data(), data.size(), true)) {
+        CloseHandle(file);
+        stop_at(at, last_error("cannot write", path));
     }
     if (!CloseHandle(file))
         stop_at(at, last_error("cannot close", path));
@@ -65,21 +73,15 @@ Bytes read_file(At at, const std::wstring &path)
     if (file == INVALID_HANDLE_VALUE)
         stop_at(at, last_error("cannot open", path));
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) {
-        CloseHandle(file);
-        stop_at(at, last_error("cannot size", path));
-    }
-    Bytes data((size_t)size.QuadPart);
-    size_t done = 0;
-    while (done < data.size()) {
-        DWORD part = (DWORD)std::min<size_t>(data.size() - done, 1u << 24), got = 0;
-        if (!ReadFile(file, &data[done], part, &got, nullptr) || got != part) {
-            CloseHandle(file);
-            stop_at(at, last_error("cannot read", path));
-        }
-        done += part;
+    Bytes data;
+    bool ok = GetFileSizeEx(file, &size);
+    if (ok) {
+        data.resize((size_t)size.QuadPart);
+        ok = move_whole(file, data.data(), data.size(), false);
     }
     CloseHandle(file);
+    if (!ok)
+        stop_at(at, last_error("cannot read", path));
     return data;
 }
 
