@@ -450,7 +450,7 @@ class LinuxQvx(SharedBehaviour, Folder, unittest.TestCase):
     def test_kill_during_in_place_leaves_original_or_whole_result(self):
         print(f"\nkill test seed: {SEED} (set QVX_TEST_SEED to change)")
         plain, container = self.path("plain"), self.path("container")
-        write_random(plain, 1 << 30, self.rng)
+        write_random(plain, 64 * MiB, self.rng)
         plain_digest = digest(plain)
         work = self.path("work")
 
@@ -461,11 +461,11 @@ class LinuxQvx(SharedBehaviour, Folder, unittest.TestCase):
             os.remove(out) if os.path.exists(out) else None
             return ok
 
-        self.kill_at_random(["encrypt", "-q", "--in-place", work], plain, whole_container, 4)
+        self.kill_at_random(["encrypt", "-q", "--in-place", work], plain, whole_container, 12)
         shutil.copyfile(plain, container)
         self.expect(DONE, "encrypt", "-q", "--in-place", container)
         self.kill_at_random(["decrypt", "-q", "--in-place", work], container,
-                            lambda _, now: now == plain_digest, 4)
+                            lambda _, now: now == plain_digest, 12)
 
 
 @unittest.skipUnless(QVX and os.environ.get("QVX_BUILD_DIR"), "QVX_BUILD_DIR names the build tree of QVX")
