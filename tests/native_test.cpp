@@ -153,13 +153,14 @@ TEST_F(NativeFile, SourceOpenReadsAnExistingFileWhole)
     Bytes buffer(contents.size());
     ASSERT_EQ(file_read(h, buffer.data(), buffer.size(), 0), 0);
     EXPECT_EQ(buffer, contents);
-    // A second read starts at offset 0 again, not where the first one stopped.
-    Bytes again(contents.size());
-    ASSERT_EQ(file_read(h, again.data(), again.size(), 0), 0);
-    EXPECT_EQ(again, contents);
+    // A second read starts at its own offset, not where the first one stopped.
+    Bytes tail(contents.size() - 1000);
+    ASSERT_EQ(file_read(h, tail.data(), tail.size(), 1000), 0);
+    EXPECT_EQ(tail, Bytes(contents.begin() + 1000, contents.end()));
     // More than the file holds is no whole transfer.
     Bytes longer(contents.size() + 1);
     EXPECT_NE(file_read(h, longer.data(), longer.size(), 0), 0);
+    EXPECT_NE(file_read(h, tail.data(), tail.size(), 1001), 0);
 }
 
 TEST_F(NativeFile, EmptyFileHasLengthZeroAndReadsNothing)
@@ -276,20 +277,23 @@ TEST_F(NativeFile, OutputCreatesAFreshEmptyFile)
     expect_file(AT, name, Bytes());
 }
 
-TEST_F(NativeFile, WritesGoToOffsetZeroEachTime)
+// Each write lands at its own offset, whatever the file position the last one left.
+TEST_F(NativeFile, WritesGoToTheOffsetGiven)
 {
     Text name = path(L"written.bin");
     HANDLE h = output_kept(AT, name);
     Bytes first = random_bytes(4096 * 3 + 5, 1);
     ASSERT_EQ(file_write(h, first.data(), first.size(), 0), 0);
     EXPECT_EQ(length_of(h), first.size());
-    Bytes second = random_bytes(100, 2);
+    Bytes second = random_bytes(100, 2), third = random_bytes(50, 3);
     ASSERT_EQ(file_write(h, second.data(), second.size(), 0), 0);
+    ASSERT_EQ(file_write(h, third.data(), third.size(), 5000), 0);
     ASSERT_EQ(file_flush(h), 0);
     close(h);
 
     Bytes expected = first;
     std::copy(second.begin(), second.end(), expected.begin());
+    std::copy(third.begin(), third.end(), expected.begin() + 5000);
     expect_file(AT, name, expected);
 }
 
@@ -556,6 +560,15 @@ DWORD WINAPI sets_flag_and_ends(void *parameter)
     thread_end();
 }
 
+// Ended from inside or stopped from outside, a thread leaves exit status 0.
+void expect_exit_zero_and_close(HANDLE thread)
+{
+    DWORD code = 1;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 0u);
+    handle_close(thread);
+}
+
 TEST(NativeThreads, StartedThreadRunsItsEntryAndEnds)
 {
     Started started = {0, NULL};
@@ -564,10 +577,7 @@ TEST(NativeThreads, StartedThreadRunsItsEntryAndEnds)
     ASSERT_EQ(thread_wait(thread, BOUNDED_WAIT_MS), 0) << "the thread did not end";
     EXPECT_EQ(started.ran, 1);
     EXPECT_EQ(started.parameter_seen, &started);
-    DWORD code = 1;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(code, 0u);
-    handle_close(thread);
+    expect_exit_zero_and_close(thread);
 }
 
 struct Spinner {
@@ -598,10 +608,7 @@ TEST(NativeThreads, StopEndsASpinningThread)
     LONG after_stop = spinner.rounds;
     thread_sleep(50);
     EXPECT_EQ(spinner.rounds, after_stop) << "no more rounds once stopped";
-    DWORD code = 1;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(code, 0u);
-    handle_close(thread);
+    expect_exit_zero_and_close(thread);
 }
 
 TEST(NativeProcessDeathTest, EndsWithStatusZero)
@@ -609,32 +616,23 @@ TEST(NativeProcessDeathTest, EndsWithStatusZero)
     EXPECT_EXIT(process_end(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(NativeWide, CopyWithinCapacity)
+// Each copy goes into eight units of '#': what it reports and all eight units after it.
+TEST(NativeWide, CopyFitsOrCutsAndTerminates)
 {
-    WCHAR buffer[8];
-    for (WCHAR &unit : buffer)
-        unit = L'#';
-    EXPECT_TRUE(wide_copy(buffer, 6, L"abcde"));
-    EXPECT_EQ(Text(buffer), L"abcde");
-    EXPECT_EQ(buffer[6], L'#');
-    EXPECT_TRUE(wide_copy(buffer, 8, L""));
-    EXPECT_EQ(buffer[0], 0);
-    EXPECT_EQ(buffer[1], L'b') << "nothing beyond the terminator is touched";
-}
-
-TEST(NativeWide, CopyCutsAndTerminatesWhenTooLong)
-{
-    WCHAR buffer[8];
-    for (WCHAR &unit : buffer)
-        unit = L'#';
-    EXPECT_FALSE(wide_copy(buffer, 5, L"abcde"));
-    EXPECT_EQ(Text(buffer), L"abcd");
-    EXPECT_EQ(buffer[5], L'#');
-    EXPECT_FALSE(wide_copy(buffer, 1, L"x"));
-    EXPECT_EQ(buffer[0], 0);
-    buffer[0] = L'#';
-    EXPECT_FALSE(wide_copy(buffer, 0, L"x"));
-    EXPECT_EQ(buffer[0], L'#');
+    struct Case { SIZE_T capacity; const wchar_t *source; bool fits; const wchar_t *after; };
+    const Case cases[] = {
+        {6, L"abcde", true, L"abcde\0##"},   // nothing beyond the terminator is touched
+        {8, L"", true, L"\0#######"},
+        {5, L"abcde", false, L"abcd\0###"},
+        {1, L"x", false, L"\0#######"},
+        {0, L"x", false, L"########"},
+    };
+    for (const Case &c : cases) {
+        WCHAR buffer[8];
+        std::fill(buffer, buffer + 8, L'#');
+        EXPECT_EQ(wide_copy(buffer, c.capacity, c.source), c.fits) << c.capacity;
+        EXPECT_EQ(Text(buffer, 8), Text(c.after, 8)) << c.capacity;
+    }
 }
 
 TEST(NativeWide, ByteLengthAndZeroFill)
