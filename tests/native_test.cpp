@@ -103,28 +103,24 @@ protected:
         ASSERT_FALSE(folder.empty()) << "cannot make the test folder";
     }
     Text path(const wchar_t *name) const { return folder + L"\\" + name; }
-    // Remembers an open handle so that a failing test still closes it.
-    HANDLE kept(HANDLE h)
+    // Opens that set a test up: the handle is closed however the test ends, and the test stops
+    // at its own line when the open fails.
+    HANDLE kept(At at, NTSTATUS status, const HANDLE *h)
     {
-        open_handles.push_back(h);
-        return h;
+        if (status != 0)
+            stop_at(at, "the open failed: status " + status_text(status));
+        open_handles.push_back(*h);
+        return *h;
     }
-    // The source open of an existing file, or the new output; the test stops when it fails.
     HANDLE source_kept(At at, const Text &name, ULONG access = SOURCE_ACCESS)
     {
         HANDLE h = NULL;
-        NTSTATUS status = open_source(&h, name, access);
-        if (status != 0)
-            stop_at(at, "cannot open the source: status " + status_text(status));
-        return kept(h);
+        return kept(at, open_source(&h, name, access), &h);
     }
     HANDLE output_kept(At at, const Text &name)
     {
         HANDLE h = NULL;
-        NTSTATUS status = create_output(&h, name);
-        if (status != 0)
-            stop_at(at, "cannot create the output: status " + status_text(status));
-        return kept(h);
+        return kept(at, create_output(&h, name), &h);
     }
     void close(HANDLE h)
     {
