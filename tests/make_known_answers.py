@@ -89,11 +89,11 @@ def container_lines():
     b = encrypt(eight, 0xDEADBEEF, 0x80000001).hex()
     assert decrypt(bytes.fromhex(b)) == eight and decrypt(bytes.fromhex(a)) == hello
     return [
-        '    EXPECT_EQ(encrypt(Bytes(hello, hello + 11), 0x800027E8u, 0x12345678u),',
+        '    EXPECT_EQ(memory_encrypt(Bytes(hello, hello + 11), 0x800027E8u, 0x12345678u),',
         '              hex("%s"));' % a,
-        '    EXPECT_EQ(encrypt(%s, 0xDEADBEEFu, 0x80000001u),' % cpp_bytes(eight),
+        '    EXPECT_EQ(memory_encrypt(%s, 0xDEADBEEFu, 0x80000001u),' % cpp_bytes(eight),
         '              hex("%s"));' % b,
-        '    EXPECT_EQ(decrypt(hex("%s")), (%s));' % (b, cpp_bytes(decrypt(bytes.fromhex(b)))),
+        '    EXPECT_EQ(memory_decrypt(hex("%s")), (%s));' % (b, cpp_bytes(decrypt(bytes.fromhex(b)))),
     ]
 
 

@@ -1,14 +1,40 @@
-// Drives the streaming passes over a whole container in memory, cut into chunks of the sizes a
-// callback picks; shared by the property tests and the fuzz target.
+// Drives the core's passes over a whole container in memory: the in-memory passes in buffers of
+// exactly the container's size, and the streaming ones cut into chunks of the sizes a callback
+// picks. Shared by the property tests and the fuzz target.
 #pragma once
 #include <stdint.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "core/container.h"
 #include "core/stream.h"
+
+// The container of plain, as the in-memory forward pass makes it; empty if the pass refuses.
+static inline std::vector<uint8_t> memory_encrypt(const std::vector<uint8_t> &plain, uint32_t check,
+                                                  uint32_t stamp)
+{
+    uint32_t len = (uint32_t)plain.size();
+    std::vector<uint8_t> buf(CONTAINER_HEADER_SIZE + 4 * (size_t)container_word_count(len));
+    std::copy(plain.begin(), plain.end(), buf.begin() + CONTAINER_HEADER_SIZE);
+    volatile int32_t progress = 0;
+    buf.resize(encrypt_in_place(buf.data(), buf.size(), len, check, stamp, &progress));
+    return buf;
+}
+
+// The plaintext of container, as the in-memory backward pass restores it; empty when the
+// container is damaged.
+static inline std::vector<uint8_t> memory_decrypt(std::vector<uint8_t> container)
+{
+    volatile int32_t progress = 0;
+    uint32_t len = decrypt_in_place(container.data(), container.size(), (uint32_t)container.size(), &progress);
+    if (len == 0)
+        return {};
+    return std::vector<uint8_t>(container.begin() + CONTAINER_HEADER_SIZE,
+                                container.begin() + CONTAINER_HEADER_SIZE + len);
+}
 
 typedef std::function<uint32_t()> ChunkWords;   // words in the next chunk, at least 1
 

@@ -9,32 +9,6 @@
 
 namespace {
 
-std::vector<uint8_t> memory_encrypt(const std::vector<uint8_t> &plain, uint32_t check, uint32_t stamp)
-{
-    std::vector<uint8_t> buf(CONTAINER_HEADER_SIZE + plain.size() + 16, 0);
-    std::copy(plain.begin(), plain.end(), buf.begin() + CONTAINER_HEADER_SIZE);
-    volatile int32_t progress = 0;
-    uint32_t out = encrypt_in_place(buf.data(), buf.size(), (uint32_t)plain.size(), check, stamp, &progress);
-    buf.resize(out);
-    return buf;
-}
-
-std::vector<uint8_t> memory_decrypt(std::vector<uint8_t> container)
-{
-    volatile int32_t progress = 0;
-    uint32_t len = decrypt_in_place(container.data(), container.size(), (uint32_t)container.size(), &progress);
-    return std::vector<uint8_t>(container.begin() + CONTAINER_HEADER_SIZE,
-                                container.begin() + CONTAINER_HEADER_SIZE + len);
-}
-
-std::vector<uint8_t> random_bytes(std::mt19937 &rng, size_t n)
-{
-    std::vector<uint8_t> v(n);
-    for (auto &b : v)
-        b = (uint8_t)rng();
-    return v;
-}
-
 // Chunks of one word, around one or two key periods, or anything up to 40 words.
 ChunkWords chunk_schedule(std::mt19937 &rng)
 {
