@@ -82,10 +82,6 @@ void round_trip(At at, const App &app, const std::wstring &file, uint64_t length
     expect_big_plain(at, file + L".QVX", length, 81);
 }
 
-class InMemory : public BlackBox {
-    std::wstring folder_base() const override { return MEMORY_FOLDER; }
-};
-
 // Run where no buffer for the file can be had: the 32-bit build, or a build whose memory the
 // test run limits.
 using Streaming = InMemory;

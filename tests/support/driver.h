@@ -164,17 +164,24 @@ HWND find_other_dialog(const App &app);
 // Describes such a window with its texts (a crash report, say), for a failure message.
 std::string other_dialog_note(const App &app);
 
-// A fresh folder per test, removed with everything in it at the end; the program is ended first.
 extern const wchar_t MEMORY_FOLDER[];   // a tmpfs as Wine shows it
+
+// A fresh folder per test, removed with everything in it at the end; the program is ended first.
 class BlackBox : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     std::wstring path(const std::wstring &name) const { return folder + L"\\" + name; }
-    // Where the folder is made: the system's temporary folder, or memory for files of gigabytes,
-    // whose writing back to a disk would be most of a test's time.
+    // Where the folder is made: the system's temporary folder, or memory for large files, whose
+    // writing back to a disk would be most of a test's time.
     virtual std::wstring folder_base() const;
 
     std::wstring folder;
     App app{};
+};
+
+// The same in memory, for files of hundreds of MiB or more.
+class InMemory : public BlackBox {
+protected:
+    std::wstring folder_base() const override { return MEMORY_FOLDER; }
 };
