@@ -24,13 +24,6 @@ const std::vector<LayoutRow> ROWS = {
      true},
 };
 
-HWND crash(At at, App &app)
-{
-    app_start(at, app);
-    fault_main_thread(at, app);
-    return wait_report(at, app);
-}
-
 TEST_F(CrashTest, ReportDialogMatchesLayoutTable)
 {
     HWND report = crash(AT, app);
