@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/lines.h"
+
 namespace {
 
 // The example fault: Windows 6.1, an access violation, invented registers and stack.
@@ -14,26 +16,10 @@ const uint32_t EXAMPLE_STACK[REPORT_STACK_WORDS] = {
     0x0006FB44, 0x01001A6E, 0x00010254, 0x00000111, 0x0006FB60, 0x010015F0, 0x00010254,
     0x00000111, 0x00000009, 0x00000000, 0x00000000, 0x0006FB80, 0x0100189B, 0x00000000};
 
-CrashFacts example_facts()
-{
-    CrashFacts f = {};
-    f.os_major = 6;
-    f.os_minor = 1;
-    f.product = u"Vantle File Encryptor";
-    f.tag = 0x42313231;
-    f.code = 0xC0000005;
-    f.eip = 0x01001C3A;
-    f.image_base = 0x01000000;
-    f.eax = 0;
-    f.ecx = 0x0006FB10;
-    f.edx = 1;
-    f.ebx = 0;
-    f.esi = 0x0006FC2C;
-    f.edi = 0x0006FC24;
-    f.esp = 0x0006FB00;
-    f.ebp = 0x0006FB28;
-    return f;
-}
+// In the order of the record: system version, product, tag, code, EIP and image base, the six
+// general registers from EAX to EDI, ESP and EBP.
+const CrashFacts EXAMPLE = {6, 1, u"Vantle File Encryptor", 0x42313231, 0xC0000005, 0x01001C3A, 0x01000000,
+                            0, 0x0006FB10, 1, 0, 0x0006FC2C, 0x0006FC24, 0x0006FB00, 0x0006FB28};
 
 // Memory as a map from address to word; addresses not in it cannot be read.
 bool read_map(uint32_t address, uint32_t *word, void *context)
@@ -64,16 +50,6 @@ std::u16string report(const CrashFacts &f, std::map<uint32_t, uint32_t> memory, 
     return std::u16string(out.data(), n);
 }
 
-std::vector<std::u16string> lines_of(const std::u16string &text)
-{
-    std::vector<std::u16string> lines;
-    size_t start = 0;
-    for (size_t at; (at = text.find(u"\r\n", start)) != std::u16string::npos; start = at + 2)
-        lines.push_back(text.substr(start, at - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
 TEST(CrashReport, ExampleTextLineByLine)
 {
     const char16_t *expected[] = {
@@ -87,7 +63,7 @@ TEST(CrashReport, ExampleTextLineByLine)
         u"0006FB2C  010015F0", u"0006FB30  00010254", u"0006FB34  00000111", u"0006FB38  00000009",
         u"0006FB3C  00000000", u"0006FB40  00000000", u"0006FB44  0006FB80", u"0006FB48  0100189B",
         u"0006FB4C  00000000"};
-    std::u16string text = report(example_facts(), example_memory());
+    std::u16string text = report(EXAMPLE, example_memory());
     auto lines = lines_of(text);
     ASSERT_EQ(lines.size(), 42u);
     for (size_t i = 0; i < 42; i++)
@@ -98,7 +74,7 @@ TEST(CrashReport, ExampleTextLineByLine)
 
 TEST(CrashReport, ShapeHoldsForAnyFault)
 {
-    CrashFacts f = example_facts();
+    CrashFacts f = EXAMPLE;
     f.product = u"QVX";
     f.esp = 0xFFFFFFF0;   // the stack lines wrap around the address space
     f.code = 0x80000003;
@@ -118,7 +94,7 @@ TEST(CrashReport, UnreadableWordsKeepTheirLines)
     auto memory = example_memory();
     memory.erase(0x0006FAFC);
     memory.erase(0x0006FB20);
-    auto lines = lines_of(report(example_facts(), memory));
+    auto lines = lines_of(report(EXAMPLE, memory));
     ASSERT_EQ(lines.size(), 42u);
     EXPECT_EQ(lines[21], u"0006FAFC  ????????");
     EXPECT_EQ(lines[30], u"0006FB20  ????????");
@@ -136,17 +112,17 @@ TEST(CrashReport, TagAndHexDigits)
     EXPECT_EQ(std::u16string(out), u"FFFFFFFF");
     hex8(0x0ABCDEF1, out);
     EXPECT_EQ(std::u16string(out), u"0ABCDEF1");
-    EXPECT_EQ(lines_of(report(example_facts(), example_memory()))[2], u"Vantle File Encryptor 121B");
+    EXPECT_EQ(lines_of(report(EXAMPLE, example_memory()))[2], u"Vantle File Encryptor 121B");
 }
 
 TEST(CrashReport, SmallBufferIsCutAndTerminated)
 {
-    std::u16string full = report(example_facts(), example_memory());
+    std::u16string full = report(EXAMPLE, example_memory());
     for (size_t capacity : {1u, 2u, 100u, 722u}) {
-        std::u16string cut = report(example_facts(), example_memory(), capacity);
+        std::u16string cut = report(EXAMPLE, example_memory(), capacity);
         EXPECT_EQ(cut, full.substr(0, capacity - 1)) << capacity;
     }
-    EXPECT_EQ(report(example_facts(), example_memory(), 723), full);
+    EXPECT_EQ(report(EXAMPLE, example_memory(), 723), full);
 }
 
 } // namespace

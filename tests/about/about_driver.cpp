@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "res/resource.h"
+#include "tests/support/crash_driver.h"
 
 const wchar_t ABOUT_CAPTION[] = L"关于QVX";
 const wchar_t TEXT_NO_SERVER[] = L"无法连接服务器";
@@ -49,15 +50,7 @@ static HWND pane_of(At at, HWND about)
     return pane;
 }
 
-std::wstring pane_text(At at, HWND about)
-{
-    HWND pane = pane_of(at, about);
-    LRESULT units = send(at, pane, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(units + 1, L'\0');
-    LRESULT got = send(at, pane, WM_GETTEXT, units + 1, (LPARAM)&text[0]);
-    text.resize(got);
-    return text;
-}
+std::wstring pane_text(At at, HWND about) { return whole_text(at, pane_of(at, about)); }
 
 // Shows where two long texts part, rather than both whole.
 static std::string difference(const std::wstring &shown, const std::wstring &expected)
@@ -76,14 +69,6 @@ void expect_pane(At at, HWND about, const std::wstring &text, DWORD ms)
     std::wstring shown;
     if (!wait_for(ms, [&] { return (shown = pane_text(at, about)) == text; }))
         fail_at(at, difference(shown, text));
-}
-
-std::wstring wait_pane_change(At at, HWND about, const std::wstring &text, DWORD ms)
-{
-    std::wstring shown;
-    if (!wait_for(ms, [&] { return (shown = pane_text(at, about)) != text; }))
-        stop_at(at, "the pane still shows \"" + utf8(text) + "\" after " + std::to_string(ms) + " ms");
-    return shown;
 }
 
 void set_pane(At at, HWND about, const std::wstring &text) { set_text(at, pane_of(at, about), text); }
@@ -110,8 +95,8 @@ void click_in_about(At at, HWND about, int id)
         stop_at(at, "cannot click button " + std::to_string(id));
 }
 
-// A sent message is handled only once the box's thread is back in its loop, so what it was doing
-// when this is called (and everything that posted) is done when it returns.
+// A sent message is handled only once the box's thread is back in its loop. Messages posted
+// before it may still wait in the queue.
 void settle(At at, HWND about) { send(at, about, WM_NULL, 0, 0); }
 
 static bool has_button(HWND box, int id)
@@ -210,6 +195,8 @@ void AboutTest::TearDown()
     BlackBox::TearDown();
     server.stop();
     DeleteFileW(windows_path(browser_record()).c_str());
+    if (check)
+        CloseHandle(check);
 }
 
 void AboutTest::serve(At at, const std::map<std::string, std::string> &routes, bool hold)
@@ -222,10 +209,38 @@ void AboutTest::serve_update(At at, const std::string &body, bool hold)
     serve(at, {{UPDATE_PATH, http_ok(body)}}, hold);
 }
 
+// Of the program's threads, the one besides the main thread that began in the program's own
+// image; null once it has ended.
+static HANDLE open_update_check(At at, const App &app)
+{
+    Image image = image_of(at, app.process.hProcess);
+    for (DWORD id : threads_of(app.process.dwProcessId)) {
+        ULONG_PTR entry = id == app.process.dwThreadId ? 0 : thread_start_address(id);
+        if (entry >= image.base && entry < image.base + image.size)
+            return OpenThread(SYNCHRONIZE, FALSE, id);
+    }
+    return nullptr;
+}
+
 void AboutTest::start(At at)
 {
     app_start(at, app);
     about = find_about(app);
     if (!about)
         stop_at(at, "no About box after start-up");
+    if (check)
+        CloseHandle(check);
+    check = open_update_check(at, app);
+}
+
+void AboutTest::expect_check_ends_without_question(At at)
+{
+    HWND box = nullptr;
+    bool ended = wait_for(WAIT_MS, [&] {
+        return !check || WaitForSingleObject(check, 0) == WAIT_OBJECT_0 || (box = find_notice(app)) != nullptr;
+    });
+    if (box)
+        stop_at(at, "the update check asks \"" + utf8(text_of(at, GetDlgItem(box, IDC_STATIC_TEXT))) + "\"");
+    if (!ended)
+        stop_at(at, "the update check still runs after " + std::to_string(WAIT_MS) + " ms");
 }

@@ -26,15 +26,13 @@ HWND find_about(const App &app);
 std::wstring pane_text(At at, HWND about);
 // Waits until the pane shows `text`; fails with what it shows instead.
 void expect_pane(At at, HWND about, const std::wstring &text, DWORD ms = WAIT_MS);
-// Waits until the pane shows anything but `text`, and returns it.
-std::wstring wait_pane_change(At at, HWND about, const std::wstring &text, DWORD ms = WAIT_MS);
 void set_pane(At at, HWND about, const std::wstring &text);
 // Presses the main window's About button and waits until the box is shown.
 void show_about(At at, const App &app, HWND about);
 void wait_hidden(At at, HWND about);
 // Clicks a button of the box the way a mouse click arrives.
 void click_in_about(At at, HWND about, int id);
-// Returns once every message sent or posted to the box so far has been handled.
+// Returns once the box's thread is back in its message loop: what it was doing is done.
 void settle(At at, HWND about);
 
 // Checks the question (text, Yes and No, owned by the About box), answers it and waits until the
@@ -55,8 +53,12 @@ protected:
     void TearDown() override;
     void serve(At at, const std::map<std::string, std::string> &routes, bool hold = false);
     void serve_update(At at, const std::string &body, bool hold = false);
+    // Starts the program and finds its About box and its update check.
     void start(At at);
+    // Waits until the update check has ended; stops if it asks a question instead.
+    void expect_check_ends_without_question(At at);
 
     HttpServer server;
     HWND about = nullptr;
+    HANDLE check = nullptr;   // the update check's thread while it runs
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/layout.h"
 #include "tests/support/shot.h"
 
 namespace {
@@ -16,22 +17,6 @@ using MainWindow = BlackBox;
 const wchar_t *const TEXTS[] = {L"文件:", L"加密密码:", L"确认密码:", L"浏览", L"加密", L"解密",
                                 L"粉碎", L"关于", L"覆盖源文件", L"准备就绪…"};
 
-RECT place_of(HWND dialog, HWND control)
-{
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog, (POINT *)&r, 2);
-    return r;
-}
-
-std::vector<HWND> controls_of(HWND dialog)
-{
-    std::vector<HWND> controls;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        controls.push_back(child);
-    return controls;
-}
-
 HWND banner_of(const std::vector<HWND> &controls)
 {
     for (HWND control : controls)
@@ -40,36 +25,7 @@ HWND banner_of(const std::vector<HWND> &controls)
     return nullptr;
 }
 
-// The template's font (微软雅黑 10 pt, GB2312) made in this process: under Wine a font handle of
-// another process cannot be used here.
-HFONT template_font(HDC dc)
-{
-    LOGFONTW font = {};
-    font.lfHeight = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = GB2312_CHARSET;
-    wcscpy(font.lfFaceName, L"微软雅黑");
-    return CreateFontIndirectW(&font);
-}
-
-// A static text control shows its text whole when, broken into lines at its width as it breaks
-// them, the text fits its height.
-void expect_fits(At at, HWND control, const std::wstring &text)
-{
-    RECT client;
-    GetClientRect(control, &client);
-    HDC dc = GetDC(nullptr);
-    HFONT font = template_font(dc);
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT needed = {0, 0, client.right, 0};
-    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, dc);
-    if (needed.right > client.right || needed.bottom > client.bottom)
-        fail_at(at, "\"" + utf8(text) + "\" needs " + std::to_string(needed.right) + " x " + std::to_string(needed.bottom) +
-                        " pixels, its control is " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
-}
+const DialogFont FONT = {L"微软雅黑", 10};
 
 TEST_F(MainWindow, ShowsEveryControlWhole)
 {
@@ -87,36 +43,16 @@ TEST_F(MainWindow, ShowsEveryControlWhole)
     HWND banner = banner_of(controls);
     ASSERT_TRUE(banner) << "no banner";
     EXPECT_NE(send(AT, banner, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "the banner shows no picture";
-    RECT client, banner_place = place_of(app.main, banner), overlap;
-    GetClientRect(app.main, &client);
-    for (size_t i = 0; i < controls.size(); i++) {
-        RECT place = place_of(app.main, controls[i]);
-        std::string who = "\"" + utf8(text_of(AT, controls[i])) + "\" at " + std::to_string(place.left) + "," +
-                          std::to_string(place.top);
-        if (!IntersectRect(&overlap, &place, &client) || !EqualRect(&overlap, &place))
-            fail_at(AT, who + " reaches out of the window");
-        if (controls[i] != banner && place.top < banner_place.bottom)
-            fail_at(AT, who + " lies beside or under the banner, which ends at " + std::to_string(banner_place.bottom));
-        for (size_t j = i + 1; j < controls.size(); j++) {
-            RECT other = place_of(app.main, controls[j]);
-            if (IntersectRect(&overlap, &place, &other))
-                fail_at(AT, who + " overlaps \"" + utf8(text_of(AT, controls[j])) + "\"");
-        }
-    }
-    for (const wchar_t *text : TEXTS) {
-        int shown = 0;
-        for (HWND control : controls)
-            shown += text_of(AT, control) == text ? 1 : 0;
-        EXPECT_EQ(shown, 1) << utf8(text);
-    }
-    for (HWND control : controls) {
-        wchar_t name[16] = L"";
-        GetClassNameW(control, name, 16);
-        if (_wcsicmp(name, L"Static") == 0 && control != banner)
-            expect_fits(AT, control, text_of(AT, control));
-    }
+    expect_laid_out(AT, app.main, FONT);
+    RECT banner_place = place_of(app.main, banner);
+    for (HWND control : controls)
+        if (control != banner && place_of(app.main, control).top < banner_place.bottom)
+            fail_at(AT, "\"" + utf8(text_of(AT, control)) + "\" lies beside or under the banner, which ends at " +
+                            std::to_string(banner_place.bottom));
+    for (const wchar_t *text : TEXTS)
+        control_showing(AT, app.main, text);
     for (const wchar_t *status : {TEXT_READY, TEXT_READING, TEXT_COMPUTING, TEXT_WRITING})
-        expect_fits(AT, item(AT, app, IDC_STATUS), status);
+        expect_fits(AT, item(AT, app, IDC_STATUS), FONT, status);
     EXPECT_EQ(send(AT, item(AT, app, IDC_OVERWRITE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     expect_idle(AT, app);
 }
@@ -129,9 +65,7 @@ TEST_F(MainWindow, Picture)
     make_file(AT, file, 7, 19);
     app_start(AT, app, L" \"" + file + L"\"");
     EXPECT_EQ(utf8(text_of(AT, item(AT, app, IDC_PATH))), utf8(file));
-    SetForegroundWindow(app.main);
-    RedrawWindow(app.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    send(AT, app.main, WM_NULL, 0, 0);
+    paint_in_front(app.main);
     // Until every control has painted the window is mostly plain; text, banner and controls make
     // many colours.
     std::wstring picture = windows_path(QVX_ARTIFACTS "/main-window.png");

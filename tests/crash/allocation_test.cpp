@@ -24,11 +24,8 @@ void start_host(At at, App &app, const std::wstring &mode)
 // The host's own statuses for a guard that goes wrong.
 const DWORD WRONG_REQUEST_STATUS = 3, SECOND_REQUEST_STATUS = 4;
 
-void expect_status_0(At at, const App &app)
+void expect_status_0(At at, DWORD exit_code)
 {
-    DWORD exit_code = 0;
-    if (!app_wait_exit(app, WAIT_MS, &exit_code))
-        return fail_at(at, "the fault host still runs after " + std::to_string(WAIT_MS) + " ms");
     if (exit_code == WRONG_REQUEST_STATUS)
         fail_at(at, "the guard asked for another report buffer than 4096 read/write bytes");
     else if (exit_code == SECOND_REQUEST_STATUS)
@@ -41,8 +38,7 @@ TEST_F(CrashTest, FailedReportAllocationEndsWithStatus0AndNoReport)
 {
     NoDebugger no_debugger;   // a fault the guard misses ends the host at once, with its code
     start_host(AT, app, L"fail");
-    expect_no_report(AT, app.process.dwProcessId, app.process.hProcess, WAIT_MS);
-    expect_status_0(AT, app);
+    expect_status_0(AT, end_without_report(AT, app, WAIT_MS));
 }
 
 // The same host with a working allocator shows the report: the one above is silent because its
@@ -56,7 +52,7 @@ TEST_F(CrashTest, FaultHostReportsWhenItsAllocationWorks)
     ASSERT_EQ(lines.size(), 42u);
     EXPECT_EQ(utf8(lines[5]), "ExceptionCode=C0000005");
     ASSERT_TRUE(PostMessageW(GetDlgItem(report, IDC_REPORT_CLOSE), BM_CLICK, 0, 0));
-    expect_status_0(AT, app);
+    expect_status_0(AT, wait_end(AT, app));
 }
 
 }   // namespace

@@ -6,29 +6,6 @@
 
 namespace {
 
-HWND crash(At at, App &app)
-{
-    app_start(at, app);
-    fault_main_thread(at, app);
-    return wait_report(at, app);
-}
-
-std::string hex(DWORD value)
-{
-    char text[16];
-    snprintf(text, sizeof text, "%08lX", (unsigned long)value);
-    return text;
-}
-
-void expect_ends_with_status_0(At at, const App &app)
-{
-    DWORD exit_code = 0;
-    if (!app_wait_exit(app, WAIT_MS, &exit_code))
-        return fail_at(at, "the program still runs " + std::to_string(WAIT_MS) + " ms after the report closed");
-    if (exit_code != 0)
-        fail_at(at, "the program ended with status " + hex(exit_code));
-}
-
 HWND focus_of(HWND window)
 {
     GUITHREADINFO info = {};
@@ -42,31 +19,45 @@ void post(At at, HWND window, UINT message, WPARAM wparam, LPARAM lparam)
         stop_at(at, "cannot post message " + std::to_string(message));
 }
 
-TEST_F(CrashTest, CloseButtonEndsTheProgram)
+void expect_status_0(At at, const App &app)
 {
-    HWND report = crash(AT, app);
-    HWND button = GetDlgItem(report, IDC_REPORT_CLOSE);
-    ASSERT_TRUE(button);
-    post(AT, button, BM_CLICK, 0, 0);
-    expect_ends_with_status_0(AT, app);
+    DWORD exit_code = wait_end(at, app);
+    if (exit_code != 0)
+        fail_at(at, "the program ended with status " + std::to_string(exit_code));
 }
 
-TEST_F(CrashTest, CloseBoxEndsTheProgram)
+// Typed into the report itself. As it sets no focus of its own, the thread's focus may still be
+// in the main window's password box, where a real key would go until the report is clicked.
+void type(At at, HWND report, WPARAM key)
 {
-    HWND report = crash(AT, app);
-    post(AT, report, WM_SYSCOMMAND, SC_CLOSE, 0);
-    expect_ends_with_status_0(AT, app);
+    post(at, report, WM_KEYDOWN, key, 1);
+    post(at, report, WM_KEYUP, key, 0xC0000001);
 }
 
-TEST_F(CrashTest, EscapeEndsTheProgram)
+struct Closing {
+    const char *name;
+    void (*close)(At at, HWND report);
+};
+
+const Closing CLOSINGS[] = {
+    {"CloseButton", [](At at, HWND report) { post(at, GetDlgItem(report, IDC_REPORT_CLOSE), BM_CLICK, 0, 0); }},
+    {"CloseBox", [](At at, HWND report) { post(at, report, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"Escape", [](At at, HWND report) { type(at, report, VK_ESCAPE); }},
+    {"Enter", [](At at, HWND report) { type(at, report, VK_RETURN); }},   // presses the default button
+};
+
+void PrintTo(const Closing &closing, std::ostream *out) { *out << closing.name; }
+
+class ReportClosing : public CrashTest, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(ReportClosing, EndsTheProgramWithStatus0)
 {
-    // Typed into the report itself. As it sets no focus of its own, the thread's focus may still be
-    // in the main window's password box, where a real key would go until the report is clicked.
-    HWND report = crash(AT, app);
-    post(AT, report, WM_KEYDOWN, VK_ESCAPE, 1);
-    post(AT, report, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-    expect_ends_with_status_0(AT, app);
+    GetParam().close(AT, crash(AT, app));
+    expect_status_0(AT, app);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, ReportClosing, ::testing::ValuesIn(CLOSINGS),
+                         [](const ::testing::TestParamInfo<Closing> &info) { return info.param.name; });
 
 TEST_F(CrashTest, OtherInputLeavesTheReportOpen)
 {
@@ -82,15 +73,24 @@ TEST_F(CrashTest, OtherInputLeavesTheReportOpen)
     // with another notification.
     post(AT, report, WM_COMMAND, MAKEWPARAM(IDC_REPORT, EN_SETFOCUS), (LPARAM)box);
     post(AT, report, WM_COMMAND, MAKEWPARAM(IDC_REPORT_CLOSE, BN_DOUBLECLICKED), (LPARAM)button);
-
+    // Posted last: once the box shows this selection, the report has handled all of the above,
+    // unless one of them ended it.
+    const LRESULT MARK = MAKELONG(3, 9);
+    post(AT, box, EM_SETSEL, LOWORD(MARK), HIWORD(MARK));
     DWORD exit_code = 0;
-    ASSERT_FALSE(app_wait_exit(app, WAIT_SHORT_MS, &exit_code)) << "the program ended, status " << hex(exit_code);
+    bool handled = wait_for(WAIT_MS, [&] {
+        DWORD_PTR selection = 0;
+        return app_wait_exit(app, 0, &exit_code) ||
+               (SendMessageTimeoutW(box, EM_GETSEL, 0, 0, SMTO_NORMAL, WAIT_MS, &selection) && (LRESULT)selection == MARK);
+    });
+    ASSERT_FALSE(app_wait_exit(app, 0, &exit_code)) << "the program ended, status " << exit_code;
+    ASSERT_TRUE(handled) << "the report did not handle its input within " << WAIT_MS << " ms";
     EXPECT_TRUE(IsWindowVisible(report)) << "the report closed";
     EXPECT_EQ(focus_of(report), box) << "the click did not reach the text box";
 
     // Still a working report: its button closes it as before.
     post(AT, button, BM_CLICK, 0, 0);
-    expect_ends_with_status_0(AT, app);
+    expect_status_0(AT, app);
 }
 
 }   // namespace

@@ -1,5 +1,4 @@
 // A fault on a thread of the program other than the main one is left to the system: no report.
-#include <initializer_list>
 #include <set>
 #include <string>
 
@@ -39,21 +38,6 @@ DWORD command_worker(At at, const App &app, const std::set<DWORD> &before, const
     return worker;
 }
 
-// Polls the status line until it shows one of `texts`.
-void wait_status(At at, const App &app, std::initializer_list<const wchar_t *> texts, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        std::wstring shown = text_of(at, item(at, app, IDC_STATUS));
-        for (const wchar_t *text : texts)
-            if (shown == text)
-                return;
-        if (GetTickCount() - start > ms)
-            stop_at(at, "the status line shows \"" + utf8(shown) + "\" after " + std::to_string(ms) + " ms");
-        Sleep(1);
-    }
-}
-
 TEST_F(CrashTest, WorkerThreadFaultShowsNoReport)
 {
     NoDebugger no_debugger;
@@ -68,15 +52,17 @@ TEST_F(CrashTest, WorkerThreadFaultShowsNoReport)
     click(AT, app, IDC_ENCRYPT);
     // Well inside its work: it has read the file and started the pump. A thread stopped before it
     // has even begun would fault outside of any handler.
-    wait_status(AT, app, {TEXT_COMPUTING, TEXT_WRITING}, WAIT_BIG_MS);
+    std::wstring status;
+    ASSERT_TRUE(wait_for(WAIT_BIG_MS, [&] {
+        status = text_of(AT, item(AT, app, IDC_STATUS));
+        return status == TEXT_COMPUTING || status == TEXT_WRITING;
+    })) << "the status line shows \"" << utf8(status) << "\"";
     DWORD worker = command_worker(AT, app, before, image);
     ASSERT_NE(worker, app.process.dwThreadId);
     fault_thread(AT, worker, nullptr);
 
-    expect_no_report(AT, app.process.dwProcessId, app.process.hProcess, WAIT_BIG_MS);
-    DWORD exit_code = 0;
-    ASSERT_TRUE(app_wait_exit(app, 0, &exit_code)) << "the program still runs after the fault";
     // The system ends the process with the fault's code; the guard would have ended it with 0.
+    DWORD exit_code = end_without_report(AT, app, WAIT_BIG_MS);
     EXPECT_EQ(exit_code, ACCESS_VIOLATION) << std::hex << exit_code;
 }
 

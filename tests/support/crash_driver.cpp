@@ -3,6 +3,8 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <utility>
+
 extern "C" NTSTATUS NTAPI RtlGetVersion(RTL_OSVERSIONINFOW *info);
 
 const wchar_t REPORT_CAPTION[] = L"异常崩溃报告";
@@ -16,31 +18,22 @@ static std::string error_text(const char *what)
     return std::string(what) + ": error " + std::to_string(GetLastError());
 }
 
-static ULONG_PTR instruction_pointer(const CONTEXT &c)
-{
+// A register by the name that both kinds of x86 share: REGISTER(sp) is Rsp or Esp.
 #ifdef _WIN64
-    return c.Rip;
+#define REGISTER(name) R##name
 #else
-    return c.Eip;
+#define REGISTER(name) E##name
 #endif
-}
 
-static ULONG_PTR stack_pointer(const CONTEXT &c)
-{
-#ifdef _WIN64
-    return c.Rsp;
-#else
-    return c.Esp;
-#endif
-}
+// Where a thread is: its instruction and stack pointers.
+using Place = std::pair<ULONG_PTR, ULONG_PTR>;
+
+static Place place_in(const CONTEXT &c) { return Place(c.REGISTER(ip), c.REGISTER(sp)); }
 
 static Fault fault_of(DWORD thread_id, const CONTEXT &c)
 {
-#ifdef _WIN64
-    return Fault{thread_id, stack_pointer(c), (uint32_t)c.Rbx, (uint32_t)c.Rsi, (uint32_t)c.Rdi, (uint32_t)c.Rbp};
-#else
-    return Fault{thread_id, stack_pointer(c), c.Ebx, c.Esi, c.Edi, c.Ebp};
-#endif
+    return Fault{thread_id, c.REGISTER(sp), (uint32_t)c.REGISTER(bx), (uint32_t)c.REGISTER(si),
+                 (uint32_t)c.REGISTER(di), (uint32_t)c.REGISTER(bp)};
 }
 
 // Suspends the thread and reads its registers; false (and the thread running) when it cannot.
@@ -60,16 +53,16 @@ static bool stop_thread(HANDLE thread, CONTEXT *context)
 // WAIT_START_MS after `start`, as a thread that has just started may still be busy for a while.
 static bool stop_at_rest(HANDLE thread, CONTEXT *context, DWORD start)
 {
-    ULONG_PTR place[2] = {0, 0};
+    Place place;
     int same = 0;
     while (GetTickCount() - start < WAIT_START_MS) {
         if (!stop_thread(thread, context))
             return false;
-        ULONG_PTR now[2] = {instruction_pointer(*context), stack_pointer(*context)};
-        same = now[0] == place[0] && now[1] == place[1] ? same + 1 : 0;
+        Place now = place_in(*context);
+        same = now == place ? same + 1 : 0;
         if (same == REST_LOOKS)
             return true;
-        place[0] = now[0], place[1] = now[1];
+        place = now;
         ResumeThread(thread);
         Sleep(REST_LOOK_MS);
     }
@@ -83,12 +76,11 @@ static bool stop_at_rest(HANDLE thread, CONTEXT *context, DWORD start)
 static bool stop_in_message_wait(HANDLE thread, HWND window, CONTEXT *context)
 {
     DWORD start = GetTickCount();
-    ULONG_PTR before[2] = {0, 0};
+    Place before;
     while (stop_at_rest(thread, context, start)) {
-        ULONG_PTR now[2] = {instruction_pointer(*context), stack_pointer(*context)};
-        if (now[0] == before[0] && now[1] == before[1])
+        if (place_in(*context) == before)
             return true;
-        before[0] = now[0], before[1] = now[1];
+        before = place_in(*context);
         ResumeThread(thread);
         DWORD_PTR result;
         SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
@@ -108,11 +100,7 @@ Fault fault_thread(At at, DWORD thread_id, HWND waits_in)
                              : error_text("cannot stop the thread"));
     }
     Fault fault = fault_of(thread_id, context);
-#ifdef _WIN64
-    context.Rip = UNMAPPED_ADDRESS;
-#else
-    context.Eip = UNMAPPED_ADDRESS;
-#endif
+    context.REGISTER(ip) = UNMAPPED_ADDRESS;
     context.ContextFlags = CONTEXT_CONTROL;   // only the instruction pointer changes
     bool set = SetThreadContext(thread, &context);
     std::string failure = set ? "" : error_text("cannot set the thread's context");
@@ -165,31 +153,30 @@ HWND wait_report(At at, const App &app, DWORD ms)
     return report;
 }
 
-void expect_no_report(At at, DWORD process_id, HANDLE process, DWORD ms)
+HWND crash(At at, App &app)
 {
-    HWND report = nullptr;
-    wait_for(ms, [&] {
-        return (report = find_report(process_id)) != nullptr || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    });
-    if (report)
-        stop_at(at, "a crash report appeared");
+    app_start(at, app);
+    fault_main_thread(at, app);
+    return wait_report(at, app);
 }
 
-std::wstring whole_text(At at, HWND window)
+DWORD wait_end(At at, const App &app, DWORD ms)
 {
-    std::wstring text((size_t)send(at, window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
-    text.resize((size_t)send(at, window, WM_GETTEXT, text.size(), (LPARAM)&text[0]));
-    return text;
+    DWORD exit_code = 0;
+    if (!app_wait_exit(app, ms, &exit_code))
+        stop_at(at, "the program still runs after " + std::to_string(ms) + " ms");
+    return exit_code;
 }
 
-std::vector<std::wstring> lines_of(const std::wstring &text)
+DWORD end_without_report(At at, const App &app, DWORD ms)
 {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
+    DWORD exit_code = 0;
+    bool ended = false;
+    wait_for(ms, [&] { return find_report(app.process.dwProcessId) || (ended = app_wait_exit(app, 0, &exit_code)); });
+    if (!ended)
+        stop_at(at, find_report(app.process.dwProcessId) ? "a crash report appeared"
+                                                         : "the program still runs after " + std::to_string(ms) + " ms");
+    return exit_code;
 }
 
 Image image_of(At at, HANDLE process)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/driver.h"
+#include "tests/support/lines.h"
 
 extern const wchar_t REPORT_CAPTION[];   // "异常崩溃报告"
 
@@ -34,10 +35,12 @@ Fault fault_main_thread(At at, const App &app);
 HWND find_report(DWORD process_id);
 // Waits until the report is shown and is the active window.
 HWND wait_report(At at, const App &app, DWORD ms = WAIT_START_MS);
-// Checks that no report dialog appears while the process runs, for at most ms.
-void expect_no_report(At at, DWORD process_id, HANDLE process, DWORD ms);
-std::wstring whole_text(At at, HWND window);
-std::vector<std::wstring> lines_of(const std::wstring &text);   // split at CR LF
+// Starts the program, faults its main thread and returns the report it brings up.
+HWND crash(At at, App &app);
+// Waits until the program ends and returns its exit status; stops if it still runs after ms.
+DWORD wait_end(At at, const App &app, DWORD ms = WAIT_MS);
+// The same, and stops if a crash report appears first.
+DWORD end_without_report(At at, const App &app, DWORD ms);
 
 // Where the program's image lies in its address space, from the system's module list.
 struct Image {

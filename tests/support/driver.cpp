@@ -240,6 +240,13 @@ std::wstring text_of(At at, HWND window)
     return std::wstring(buffer, (size_t)units);
 }
 
+std::wstring whole_text(At at, HWND window)
+{
+    std::wstring text((size_t)send(at, window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+    text.resize((size_t)send(at, window, WM_GETTEXT, text.size(), (LPARAM)&text[0]));
+    return text;
+}
+
 void set_text(At at, HWND window, const std::wstring &text)
 {
     if (!send(at, window, WM_SETTEXT, 0, (LPARAM)text.c_str()))

@@ -96,6 +96,7 @@ void app_kill(At at, App &app);
 HWND item(At at, const App &app, int id);
 LRESULT send(At at, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 std::wstring text_of(At at, HWND window);
+std::wstring whole_text(At at, HWND window);   // however long
 void set_text(At at, HWND window, const std::wstring &text);
 void set_overwrite(At at, const App &app, bool on);
 void click(At at, const App &app, int id);

@@ -1,103 +1,130 @@
 #include "layout.h"
 
+#include <algorithm>
+
 namespace {
 
-// The bits a row's style decides: the control's own low word and the general ones a template sets.
-const DWORD STYLE_MASK = 0xFFFF | WS_TABSTOP | WS_GROUP | WS_BORDER | WS_DISABLED | WS_HSCROLL | WS_VSCROLL |
-                         WS_CHILD | WS_VISIBLE;
-
-INT_PTR CALLBACK reference_procedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-// A dialog of ours with the same font, for converting dialog units where MapDialogRect cannot
-// reach another process's dialog (as under Wine).
-HWND reference_dialog(DialogFont font)
+// The template's font made in this process: under Wine a font handle of another process cannot
+// be used here.
+HFONT font_of(HDC dc, DialogFont font)
 {
-    const WORD UPRIGHT_GB2312 = (WORD)(134 << 8);   // italic byte 0, character set byte GB2312
-    const WORD head[] = {1, 0xFFFF, 0, 0, 0, 0, LOWORD(DS_SETFONT | WS_POPUP), HIWORD(DS_SETFONT | WS_POPUP),
-                         0, 0, 0, 10, 10, 0, 0, 0, font.points, FW_NORMAL, UPRIGHT_GB2312};
-    std::vector<WORD> t(head, head + sizeof head / sizeof head[0]);
-    for (const wchar_t *face = font.face;; face++) {
-        t.push_back(*face);
-        if (!*face)
-            break;
-    }
-    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), (LPCDLGTEMPLATEW)t.data(), nullptr,
-                                      reference_procedure, 0);
+    LOGFONTW f = {};
+    f.lfHeight = -MulDiv(font.points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    f.lfWeight = FW_NORMAL;
+    f.lfCharSet = GB2312_CHARSET;
+    wcsncpy(f.lfFaceName, font.face, LF_FACESIZE - 1);
+    return CreateFontIndirectW(&f);
 }
 
-// The dialog manager scales position and size each on its own, so they are mapped apart.
-RECT pixels(HWND dialog, HWND reference, int x, int y, int w, int h)
+bool is_static_text(HWND control)
 {
-    RECT r = {x, y, w, h};
-    if (!MapDialogRect(dialog, &r)) {
-        r = RECT{x, y, w, h};
-        MapDialogRect(reference, &r);
-    }
-    return RECT{r.left, r.top, r.left + r.right, r.top + r.bottom};
+    wchar_t name[16] = L"";
+    GetClassNameW(control, name, 16);
+    return _wcsicmp(name, L"Static") == 0 && (GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) <= SS_RIGHT;
 }
 
-std::wstring class_of(HWND window)
+std::string who(At at, HWND dialog, HWND control)
 {
-    wchar_t name[64] = L"";
-    GetClassNameW(window, name, 64);
-    return name;
+    RECT place = place_of(dialog, control);
+    return "\"" + utf8(text_of(at, control)) + "\" at " + std::to_string(place.left) + "," + std::to_string(place.top);
 }
 
-void check_row(At at, HWND dialog, HWND reference, HWND control, const LayoutRow &row)
+// The part of the dialog that a control covers; a static text only down to its text's last line.
+RECT taken(At at, HWND dialog, HWND control, DialogFont font)
 {
-    std::string who = "control " + std::to_string(row.id) + " " + utf8(row.cls) + ": ";
-    if (_wcsicmp(class_of(control).c_str(), row.cls) != 0)
-        fail_at(at, who + "class " + utf8(class_of(control)));
-    if ((UINT)GetWindowLongPtrW(control, GWLP_ID) != (UINT)row.id)
-        fail_at(at, who + "id " + std::to_string((UINT)GetWindowLongPtrW(control, GWLP_ID)));
-    if (!row.any_text && text_of(at, control) != row.text)
-        fail_at(at, who + "text \"" + utf8(text_of(at, control)) + "\"");
-    DWORD style = (DWORD)GetWindowLongPtrW(control, GWL_STYLE) & STYLE_MASK;
-    DWORD expected = row.style | WS_CHILD | WS_VISIBLE;
-    // An edit box trades its border for the sunken client edge.
-    if (GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
-        style |= WS_BORDER;
-    // The dialog manager moves the default-button look between push buttons as focus moves.
-    if ((row.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && (style & BS_TYPEMASK) == BS_PUSHBUTTON)
-        style |= BS_DEFPUSHBUTTON;
-    if (style != expected)
-        fail_at(at, who + "style " + std::to_string(style) + ", expected " + std::to_string(expected));
-    RECT actual;
-    GetWindowRect(control, &actual);
-    MapWindowPoints(HWND_DESKTOP, dialog, (POINT *)&actual, 2);
-    RECT wanted = pixels(dialog, reference, row.x, row.y, row.w, row.h);
-    if (row.pixel_w)
-        wanted.right = wanted.left + row.pixel_w, wanted.bottom = wanted.top + row.pixel_h;
-    if (!EqualRect(&actual, &wanted))
-        fail_at(at, who + "at " + show(actual) + ", expected " + show(wanted));
+    RECT place = place_of(dialog, control);
+    if (is_static_text(control))
+        place.bottom = std::min(place.bottom, place.top + text_size(font, text_of(at, control), place.right - place.left).cy);
+    return place;
 }
 
 }   // namespace
+
+std::vector<HWND> controls_of(HWND dialog)
+{
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(child);
+    return controls;
+}
+
+RECT place_of(HWND dialog, HWND control)
+{
+    RECT r = {};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog, (POINT *)&r, 2);
+    return r;
+}
+
+HWND control_showing(At at, HWND dialog, const std::wstring &text)
+{
+    HWND found = nullptr;
+    int count = 0;
+    for (HWND control : controls_of(dialog))
+        if (text_of(at, control) == text)
+            found = control, count++;
+    if (count != 1)
+        stop_at(at, "\"" + utf8(text) + "\" is shown by " + std::to_string(count) + " controls, not one");
+    return found;
+}
+
+std::vector<HWND> tab_stops(HWND dialog)
+{
+    std::vector<HWND> stops;
+    // By the controls' own styles: the dialog may be hidden.
+    for (HWND control : controls_of(dialog))
+        if ((GetWindowLongPtrW(control, GWL_STYLE) & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE))
+            stops.push_back(control);
+    return stops;
+}
+
+SIZE text_size(DialogFont font, const std::wstring &text, int width)
+{
+    HDC dc = GetDC(nullptr);
+    HFONT made = font_of(dc, font);
+    HGDIOBJ old = SelectObject(dc, made);
+    RECT needed = {0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), (int)text.size(), &needed,
+              DT_CALCRECT | DT_EXPANDTABS | (width ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    DeleteObject(made);
+    ReleaseDC(nullptr, dc);
+    return SIZE{needed.right, needed.bottom};
+}
+
+void expect_fits(At at, HWND control, DialogFont font, const std::wstring &text)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    SIZE needed = text_size(font, text, client.right);
+    if (needed.cx > client.right || needed.cy > client.bottom)
+        fail_at(at, "\"" + utf8(text) + "\" needs " + std::to_string(needed.cx) + " x " + std::to_string(needed.cy) +
+                        " pixels, its control is " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+}
+
+void expect_laid_out(At at, HWND dialog, DialogFont font)
+{
+    std::vector<HWND> controls = controls_of(dialog);
+    if (controls.empty())
+        fail_at(at, "the dialog has no controls");
+    RECT client, overlap;
+    GetClientRect(dialog, &client);
+    for (size_t i = 0; i < controls.size(); i++) {
+        RECT place = place_of(dialog, controls[i]), mine = taken(at, dialog, controls[i], font);
+        if (!IntersectRect(&overlap, &place, &client) || !EqualRect(&overlap, &place))
+            fail_at(at, who(at, dialog, controls[i]) + " reaches out of the dialog");
+        for (size_t j = i + 1; j < controls.size(); j++) {
+            RECT other = taken(at, dialog, controls[j], font);
+            if (IntersectRect(&overlap, &mine, &other))
+                fail_at(at, who(at, dialog, controls[i]) + " overlaps " + who(at, dialog, controls[j]));
+        }
+        if (is_static_text(controls[i]))
+            expect_fits(at, controls[i], font, text_of(at, controls[i]));
+    }
+}
 
 std::string show(const RECT &r)
 {
     return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
            std::to_string(r.bottom) + ")";
-}
-
-void expect_layout(At at, HWND dialog, DialogFont font, int w, int h, const std::vector<LayoutRow> &rows)
-{
-    HWND reference = reference_dialog(font);
-    if (!reference)
-        stop_at(at, "cannot make a dialog to convert dialog units");
-    RECT client, size = pixels(dialog, reference, 0, 0, w, h);
-    GetClientRect(dialog, &client);
-    if (!EqualRect(&client, &size))
-        fail_at(at, "client area " + show(client) + " instead of " + show(size));
-
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    if (children.size() != rows.size())
-        fail_at(at, std::to_string(children.size()) + " controls instead of " + std::to_string(rows.size()));
-    for (size_t i = 0; i < children.size() && i < rows.size(); i++) {
-        SCOPED_TRACE("row " + std::to_string(i + 1));
-        check_row(at, dialog, reference, children[i], rows[i]);
-    }
-    DestroyWindow(reference);
 }

@@ -6,6 +6,8 @@
 #include <set>
 #include <vector>
 
+#include "driver.h"
+
 namespace {
 
 uint32_t crc32(const std::string &data)
@@ -143,4 +145,21 @@ size_t colours_in(HWND window, RECT part)
     MapWindowPoints(window, HWND_DESKTOP, (POINT *)&part, 2);
     Pixels p;
     return capture(part, &p) ? colours_of(p) : 0;
+}
+
+void paint_in_front(HWND window)
+{
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    DWORD_PTR result;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);   // back in its loop
+}
+
+size_t colours_inside(HWND control, size_t plain, DWORD ms)
+{
+    RECT inside = {};
+    GetClientRect(control, &inside);
+    size_t colours = 0;
+    wait_for(ms, [&] { return (colours = colours_in(control, inside)) > plain; });
+    return colours;
 }
