@@ -5,7 +5,6 @@
 #include "res/resource.h"
 #include "tests/support/crash_driver.h"
 
-const wchar_t ABOUT_CAPTION[] = L"关于QVX";
 const wchar_t TEXT_NO_SERVER[] = L"无法连接服务器";
 const wchar_t TEXT_NEW_VERSION[] = L"有新版本可用，是否下载？";
 const char UPDATE_PATH[] = "/Sw/QVX/OL.inf";
@@ -40,7 +39,6 @@ std::string cp936(const std::wstring &text)
     return bytes;
 }
 
-HWND find_about(const App &app) { return find_dialog(app.process.dwProcessId, ABOUT_CAPTION, nullptr, true); }
 
 static HWND pane_of(At at, HWND about)
 {

@@ -10,7 +10,6 @@
 #include "tests/support/http_server.h"
 #include "tests/support/driver.h"
 
-extern const wchar_t ABOUT_CAPTION[];
 extern const wchar_t TEXT_NO_SERVER[];          // the pane's failure text
 extern const wchar_t TEXT_NEW_VERSION[];        // the question
 extern const char UPDATE_PATH[];
@@ -21,8 +20,6 @@ std::wstring server_address();                  // "http://127.0.0.1:<port>"
 std::wstring from_cp936(const std::string &bytes);
 std::string cp936(const std::wstring &text);
 
-// The box exists, hidden, once the main window is there.
-HWND find_about(const App &app);
 std::wstring pane_text(At at, HWND about);
 // Waits until the pane shows `text`; fails with what it shows instead.
 void expect_pane(At at, HWND about, const std::wstring &text, DWORD ms = WAIT_MS);

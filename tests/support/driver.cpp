@@ -10,7 +10,7 @@
 
 const wchar_t MAIN_CAPTION[] = L"QVX （Vantle File Encryptor - 凡特文件加密机） V1.2.1 Beta";
 const wchar_t NOTICE_CAPTION[] = L"Vantle File Encryptor";
-const wchar_t ABOUT_BOX_CAPTION[] = L"关于QVX";
+const wchar_t ABOUT_CAPTION[] = L"关于QVX";
 const wchar_t TEXT_READY[] = L"准备就绪…";
 const wchar_t TEXT_READING[] = L"正在读取…";
 const wchar_t TEXT_COMPUTING[] = L"正在计算…";
@@ -321,9 +321,11 @@ void expect_notice(At at, const App &app, const std::wstring &text, int button, 
     check_and_answer(at, app, wait_notice(at, app, ms), text, button);
 }
 
+HWND find_about(const App &app) { return find_dialog(app.process.dwProcessId, ABOUT_CAPTION, nullptr, true); }
+
 void settle(At at, const App &app)
 {
-    HWND about = find_dialog(app.process.dwProcessId, ABOUT_BOX_CAPTION, nullptr, true);
+    HWND about = find_about(app);
     if (!about || IsWindowVisible(about))
         stop_at(at, "no hidden About box to settle the program with");
     click(at, app, IDC_ABOUT);

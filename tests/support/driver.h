@@ -61,7 +61,7 @@ void start_linux(At at, const std::string &program, const std::string &arguments
 
 extern const wchar_t MAIN_CAPTION[];
 extern const wchar_t NOTICE_CAPTION[];
-extern const wchar_t ABOUT_BOX_CAPTION[];
+extern const wchar_t ABOUT_CAPTION[];
 extern const wchar_t TEXT_READY[];
 extern const wchar_t TEXT_READING[];
 extern const wchar_t TEXT_COMPUTING[];
@@ -118,6 +118,8 @@ void expect_no_notice(At at, const App &app, DWORD ms = WAIT_SHORT_MS);
 // click, posted now, shows the About box once the earlier ones are handled, or once a notice box
 // they opened runs its own message loop. The box is hidden again.
 void settle(At at, const App &app);
+// The About box, shown or hidden.
+HWND find_about(const App &app);
 // After a click posted since `before`: the program handled it and started nothing (no notice, no
 // thread of a command, the window idle).
 void expect_nothing_started(At at, const App &app, const std::set<DWORD> &before);
