@@ -13,7 +13,7 @@ const wchar_t PASSWORD[] = L"whole or nothing";
 // Its write, one call, lasts long enough for the threads to be asked to stop during it (they stop
 // once it returns, before the cut); a multiple of 4, so that the decrypted file is 12 bytes
 // shorter than the container.
-const size_t LARGE = 256u << 20;
+const size_t LARGE = 128u << 20;
 const int HOLD_TRIES = 3;
 
 class Exits : public InMemory {

@@ -8,13 +8,14 @@
 namespace {
 
 using InPlace = BlackBox;
+using KilledInPlace = InMemory;
 
 const wchar_t PASSWORD[] = L"one copy only";
 
 // Killed while the result is written, as a crash or a power cut would end it: the file is the
 // old one or the new one, whole, and nothing is left beside it. Large enough for each kill to
 // land in the write; the kills come at several points of it.
-TEST_F(InPlace, KilledWhileWritingLeavesTheOldFileOrTheNew)
+TEST_F(KilledInPlace, WhileWritingLeavesTheOldFileOrTheNew)
 {
     const size_t LARGE = 96u << 20;
     const DWORD KILL_AFTER_MS[] = {0, 15, 40};

@@ -5,7 +5,7 @@
 
 namespace {
 
-using LongCommand = BlackBox;
+using LongCommand = InMemory;
 
 const wchar_t PASSWORD[] = L"big one";
 const size_t LARGE = 200u << 20;
