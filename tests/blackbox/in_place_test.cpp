@@ -110,6 +110,9 @@ TEST_F(InPlace, ResultKeepsTheFilesAttributesAndAccessList)
     LocalFree(everyone_writes);
     const DWORD ATTRIBUTES = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), ATTRIBUTES));
+    // Wine keeps them in an extended attribute, which not every file system (older tmpfs) has.
+    if (GetFileAttributesW(file.c_str()) != ATTRIBUTES)
+        GTEST_SKIP() << "this file system keeps no file attributes";
     std::string list = access_list(AT, file);
 
     app_start(AT, app);

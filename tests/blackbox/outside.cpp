@@ -11,7 +11,8 @@ int outside_wine(At at, const std::string &arguments)
     std::wstring status_path = windows_path(status_file);
     DeleteFileW(status_path.c_str());
     start_linux(at, "/bin/sh", std::string(QVX_OUTSIDE_WINE) + " " + status_file + " " + arguments);
-    if (!wait_for(WAIT_MS, [&] { return file_exists(status_path); }))
+    // Filling a disk takes as long as the disk is large, several seconds on an emulated processor.
+    if (!wait_for(WAIT_BIG_MS, [&] { return file_exists(status_path); }))
         stop_at(at, "outside_wine.sh " + arguments + " did not finish");
     Bytes status = read_file(at, status_path);
     DeleteFileW(status_path.c_str());
