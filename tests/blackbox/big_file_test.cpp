@@ -72,6 +72,14 @@ double run_watching(At at, const App &app, int command)
 // Encrypt in place, then Decrypt into a new file, each output checked against the core.
 void round_trip(At at, const App &app, const std::wstring &file, uint64_t length, double *memory)
 {
+    // Without room for its replacement, the file would be written in its own place, which a
+    // stream cannot do: that is a smaller test machine, not the program.
+    ULARGE_INTEGER free_bytes;
+    std::wstring folder = file.substr(0, file.rfind(L'\\') + 1);
+    const uint64_t NEEDED = 2 * length + (64 << 20);
+    if (GetDiskFreeSpaceExW(folder.c_str(), &free_bytes, nullptr, nullptr) && free_bytes.QuadPart < NEEDED)
+        stop_at(at, utf8(folder) + " has " + std::to_string(free_bytes.QuadPart >> 20) + " MiB free, the test needs " +
+                        std::to_string(NEEDED >> 20));
     make_big_file(at, file, length, 81);
     choose(at, app, file, PASSWORD, PASSWORD, true);
     memory[0] = run_watching(at, app, IDC_ENCRYPT);

@@ -457,7 +457,7 @@ void run_command(At at, const App &app, int command, const std::wstring &notice)
     click(at, app, command);
     if (command == IDC_SHRED)
         expect_notice(at, app, TEXT_SHRED_QUESTION, IDYES);
-    HWND box = wait_notice(at, app);
+    HWND box = wait_notice(at, app, WAIT_BIG_MS);   // the end of the work, on however large a file
     if (notice == TEXT_DONE)
         expect_idle(at, app);   // success is told after the window is back to idle
     check_and_answer(at, app, box, notice);
