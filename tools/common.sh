@@ -62,7 +62,8 @@ ensure_packages()
     if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
     fi
-    apt-get update -qq
+    # A mirror caught mid-sync fails one list; the others still name what is needed.
+    apt-get update -qq || echo "ensure_packages: not every package list could be refreshed; going on with those there are"
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
