@@ -405,6 +405,18 @@ std::set<DWORD> threads_of(DWORD process_id)
     return threads;
 }
 
+// Suspending is only asked for: a thread is stopped once its context can be read.
+static bool suspend_and_see_stopped(At at, HANDLE thread, DWORD id)
+{
+    if (SuspendThread(thread) == (DWORD)-1)
+        return false;
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (!GetThreadContext(thread, &context))
+        stop_at(at, "cannot see thread " + std::to_string(id) + " stopped: error " + std::to_string(GetLastError()));
+    return true;
+}
+
 // A thread that has ended meanwhile cannot be opened or stopped.
 void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held)
 {
@@ -412,18 +424,40 @@ void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held
         HANDLE thread = before.count(id) ? nullptr : OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id);
         if (!thread)
             continue;
-        if (SuspendThread(thread) == (DWORD)-1) {
+        if (suspend_and_see_stopped(at, thread, id))
+            held.threads.push_back(thread);
+        else
             CloseHandle(thread);
-            continue;
-        }
-        held.threads.push_back(thread);
-        CONTEXT context = {};
-        context.ContextFlags = CONTEXT_CONTROL;
-        if (!GetThreadContext(thread, &context))
-            stop_at(at, "cannot see thread " + std::to_string(id) + " stopped: error " + std::to_string(GetLastError()));
     }
     if (held.threads.empty())
         stop_at(at, "no command thread to hold");
+}
+
+// The command tells the window its status by a sent message, which the window thread carries out
+// only while it runs. The command's threads and the window thread are never let run at once, so
+// the command cannot pass the status unseen: it is held inside that message, before the step the
+// status names.
+bool hold_at_status(At at, const App &app, const std::set<DWORD> &before, const std::wstring &text, Held &held)
+{
+    if (!wait_for(WAIT_MS, [&] { return threads_of(app.process.dwProcessId) != before; }))
+        stop_at(at, "the command started no thread");
+    DWORD start = GetTickCount();
+    hold_new_threads(at, app, before, held);
+    for (;;) {
+        std::wstring shown = text_of(at, item(at, app, IDC_STATUS));
+        if (shown == text)
+            return true;
+        if (shown == TEXT_READY || find_notice(app))
+            return false;   // passed it before the first hold
+        if (GetTickCount() - start > WAIT_BIG_MS)
+            stop_at(at, "the status stayed \"" + utf8(shown) + "\"");
+        if (!suspend_and_see_stopped(at, app.process.hThread, app.process.dwThreadId))
+            stop_at(at, "cannot stop the window thread");
+        let_go(held);
+        Sleep(POLL_MS);
+        hold_new_threads(at, app, before, held);
+        ResumeThread(app.process.hThread);
+    }
 }
 
 void let_go(Held &held)

@@ -141,6 +141,9 @@ struct Held {
 };
 void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held);
 void let_go(Held &held);
+// Holds the command's threads as they tell the window the status `text`, before the step it names;
+// false if the command was past it when first held (it is then held where it was).
+bool hold_at_status(At at, const App &app, const std::set<DWORD> &before, const std::wstring &text, Held &held);
 // Waits until no thread that is not in `before` remains in the program.
 void expect_no_new_threads(At at, const App &app, const std::set<DWORD> &before, DWORD ms = WAIT_MS);
 
