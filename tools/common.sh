@@ -88,6 +88,10 @@ configure_and_build() { configure_tree "$@" && build_tree "$1"; }
 # maker's address, and its About tests run a twin that asks a test server.
 QVX_TEST_SERVER=127.0.0.1:18321
 QVX_TWIN_SERVER=127.0.0.1:18322
+# The labels of the Windows tests that depend on the processor kind: the unit and native-layer
+# tests, the x86 crash guard and the main black-box paths. Where one build runs the whole suite,
+# the other runs these.
+QVX_KIND_LABELS='unit|native|crash|blackbox-main'
 configure_windows_64() { configure_tree build/win64 --toolchain cmake/mingw-x86_64.cmake -DQVX_SERVER=$QVX_TEST_SERVER; }
 configure_windows_32()
 {
