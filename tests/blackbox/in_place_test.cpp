@@ -14,8 +14,8 @@ const wchar_t PASSWORD[] = L"one copy only";
 
 // Killed while the result is written, as a crash or a power cut would end it: the file is the
 // old one or the new one, whole, and nothing is left beside it. Large enough for each kill to
-// land in the write; the kills come at several points of it. On a busy machine the program may
-// finish before the test sees it write: that start is made again.
+// land in the write; the kills come at several points of it, counted from the write's start. A
+// start whose command was past it when first held is made again.
 TEST_F(KilledInPlace, WhileWritingLeavesTheOldFileOrTheNew)
 {
     const size_t LARGE = 96u << 20;
@@ -43,8 +43,12 @@ TEST_F(KilledInPlace, WhileWritingLeavesTheOldFileOrTheNew)
                 write_file(AT, file, old);
                 app_start(AT, app);
                 choose(AT, app, file, PASSWORD, PASSWORD, true);
+                std::set<DWORD> before = threads_of(app.process.dwProcessId);
                 click(AT, app, command);
-                if (wait_status(AT, app, TEXT_WRITING))
+                Held held;
+                bool at_write = hold_at_status(AT, app, before, TEXT_WRITING, held);
+                let_go(held);
+                if (at_write)
                     break;
                 app_kill(AT, app);
                 ASSERT_LT(start, STARTS) << "never saw the result being written";
