@@ -418,7 +418,7 @@ static bool suspend_and_see_stopped(At at, HANDLE thread, DWORD id)
 }
 
 // A thread that has ended meanwhile cannot be opened or stopped.
-void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held)
+static bool hold_any_new(At at, const App &app, const std::set<DWORD> &before, Held &held)
 {
     for (DWORD id : threads_of(app.process.dwProcessId)) {
         HANDLE thread = before.count(id) ? nullptr : OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id);
@@ -429,7 +429,12 @@ void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held
         else
             CloseHandle(thread);
     }
-    if (held.threads.empty())
+    return !held.threads.empty();
+}
+
+void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held &held)
+{
+    if (!hold_any_new(at, app, before, held))
         stop_at(at, "no command thread to hold");
 }
 
@@ -439,10 +444,17 @@ void hold_new_threads(At at, const App &app, const std::set<DWORD> &before, Held
 // status names.
 bool hold_at_status(At at, const App &app, const std::set<DWORD> &before, const std::wstring &text, Held &held)
 {
-    if (!wait_for(WAIT_MS, [&] { return threads_of(app.process.dwProcessId) != before; }))
+    // The window shows the first status before it starts the command's thread; threads of the
+    // program's own start may end meanwhile, so only a new one is the command's.
+    bool started = wait_for(WAIT_MS, [&] {
+        return find_notice(app) ||
+               (text_of(at, item(at, app, IDC_STATUS)) != TEXT_READY && hold_any_new(at, app, before, held));
+    });
+    if (!started)
         stop_at(at, "the command started no thread");
+    if (held.threads.empty())
+        return false;   // already ended
     DWORD start = GetTickCount();
-    hold_new_threads(at, app, before, held);
     for (;;) {
         std::wstring shown = text_of(at, item(at, app, IDC_STATUS));
         if (shown == text)
